@@ -1,0 +1,56 @@
+// dBASE key expressions as a tiny language: parsed once into a tree, evaluated per
+// record to a key. Covers field names, VAL(), UPPER(), LOWER(), STR(), SUBSTR(),
+// + and - on numbers and strings.
+#pragma once
+
+#include "EngineTypes.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace dbase {
+
+// A parse or type error, with an exact message naming the place in the text.
+class KeyExpressionError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A key value: a number, or a text of fixed width (blank-padded, table code page).
+struct Key
+{
+    bool numeric = false;
+    double number = 0.0;
+    std::string text;
+};
+
+class KeyExpression
+{
+public:
+    ~KeyExpression();
+    // Throws KeyExpressionError for anything it cannot evaluate.
+    static std::shared_ptr<const KeyExpression> parse(const std::string &text,
+                                                      const std::vector<FieldDesc> &fields);
+
+    const std::string &text() const;
+    bool isNumeric() const;        // key type 'N' rather than 'C'
+    int keySize() const;           // text keys: width in bytes; numeric: encoded size
+    bool isPlainField() const;     // the whole expression is one field name
+    int plainFieldNumber() const;  // from 1, when isPlainField()
+
+    Key evaluate(const char *record) const;
+    static int compare(const Key &a, const Key &b); // <0, 0, >0
+    // A key as bytes (the engine's key format) and back.
+    std::string encode(const Key &key) const;
+    Key decode(const std::string &bytes) const;
+
+private:
+    struct Impl;
+    explicit KeyExpression(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace dbase

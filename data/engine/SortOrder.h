@@ -1,0 +1,47 @@
+// One order of a table's live records, built in memory from a tag's key expression.
+// Holds only record numbers (4 bytes a record); keys are evaluated from the records
+// when compared.
+#pragma once
+
+#include "KeyExpression.h"
+#include "RecordSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dbase {
+
+class SortOrder
+{
+public:
+    // Sorts the live (not deleted) records of source by the expression's key,
+    // ascending (descending if asked); equal keys keep record-number order.
+    static std::shared_ptr<const SortOrder> build(const RecordSource &source,
+                                                  std::shared_ptr<const KeyExpression> expression,
+                                                  bool descending);
+
+    std::size_t size() const { return m_records.size(); }
+    // 1-based record number at a place (0..size()-1).
+    std::uint32_t recordAt(std::size_t place) const { return m_records[place]; }
+    // The place of a record, if it is in the order.
+    std::optional<std::size_t> placeOf(std::uint32_t recno) const;
+    // First place whose key is >= key (or > key when strictlyGreater); size() if none.
+    // key is in the encoded form of KeyExpression::encode().
+    std::size_t seek(const std::string &key, bool strictlyGreater) const;
+
+    const KeyExpression &expression() const { return *m_expression; }
+
+private:
+    SortOrder(const RecordSource &source, std::shared_ptr<const KeyExpression> expression,
+              bool descending);
+
+    const RecordSource &m_source;
+    std::shared_ptr<const KeyExpression> m_expression;
+    bool m_descending = false;
+    std::vector<std::uint32_t> m_records;
+};
+
+} // namespace dbase
