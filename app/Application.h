@@ -1,0 +1,64 @@
+// The application frame: creates the main window, runs the loop, closes the window
+// when another application becomes active, and reports every error to the user.
+#pragma once
+
+#include <QApplication>
+
+#include <functional>
+#include <memory>
+
+namespace dbase {
+class Engine;
+}
+class Form1;
+
+class Application : public QApplication
+{
+    Q_OBJECT
+
+public:
+    using EngineFactory = std::function<std::unique_ptr<dbase::Engine>()>;
+
+    // The engine is made with the main window and stopped at shutdown.
+    Application(int &argc, char **argv, EngineFactory makeEngine = {});
+    ~Application() override;
+
+    // Program file name without directory, cut before its first ".", the first
+    // character kept and the rest lower-cased.
+    static QString titleFromProgramFile(const QString &programFile);
+    // Text of the error box for an error during an event: a full stop is added when
+    // the last character sorts after ".".
+    static QString eventErrorText(const QString &message);
+    // Text of the box for an error while the main window is built.
+    static QString startupErrorText(const QString &typeName, const QString &module,
+                                    quintptr offset, const QString &message);
+
+    QString title() const { return m_title; }
+
+    // Creates Form1 and runs its creation handler. A start-up error is shown here and
+    // makes run() end at once with exit code 1.
+    void createMainWindow();
+    // Shows the main window and loops until it closes; then shuts down.
+    int run();
+
+    Form1 *mainForm() const { return m_form.get(); }
+    void setDeactivationHandler(std::function<void()> handler);
+
+    // Catches the errors of every event and hands them to handleException.
+    bool notify(QObject *receiver, QEvent *event) override;
+    // The default error handler: the error box, after which the program goes on.
+    void handleException(const QString &message);
+
+private:
+    void reportStartupError(const char *typeName, const void *raiseAddress, const QString &message);
+    void onApplicationStateChanged(Qt::ApplicationState state);
+    void deactivate();
+    void shutdown();
+
+    QString m_title;
+    EngineFactory m_makeEngine;
+    std::unique_ptr<dbase::Engine> m_engine;
+    std::unique_ptr<Form1> m_form;
+    std::function<void()> m_onDeactivate;
+    bool m_startupFailed = false;
+};
