@@ -1,35 +1,127 @@
-// DBGrid1: the custom-painted data grid over Table1 (through DataSource1).
+// DBGrid1: the custom-painted, read-only data grid over Table1 (through DataSource1).
+// It shows one row per record of the cursor's record window and one column per
+// field, keeps its selected row on the current record and moves the cursor on mouse
+// presses, keys, the wheel and its own record scroll bar.
 #pragma once
 
+#include "DataSource.h"
+#include "GridColumn.h"
+#include "GridGeometry.h"
 #include "TableCursor.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QFont>
 #include <QPalette>
+#include <QPointer>
 
-class DataSource;
+#include <vector>
+
 class Field;
 
-// One grid column: built once per field when the table opens, addressed by index.
-class GridColumn
+class DataGrid : public QAbstractScrollArea, public CursorView
 {
-public:
-    Field *field() const { return m_field; }
-    bool isVisible() const { return m_visible; }
-    int width() const; // default width, measured from the fonts whenever asked
-    Qt::Alignment alignment() const;          // the field's alignment
-    void setAlignment(Qt::Alignment alignment); // sets the field's alignment
-    QColor titleColor() const;                // resolved for painting
-    void setTitleColor(const QColor &rgb);    // an RGB colour
-    void setTitleColorRole(QPalette::ColorRole role); // a system colour (button face)
+    Q_OBJECT
 
-    // ... the grid's implementation adds what it needs below.
+public:
+    // The grid's own record scroll bar runs from 0 to this value.
+    static constexpr int RecordBarMaximum = 4;
+
+    explicit DataGrid(QWidget *parent = nullptr);
+    ~DataGrid() override;
+
+    // Links the grid to Table1; the columns are built when the table is (or
+    // becomes) open, once, and never rebuilt.
+    void setDataSource(DataSource *source);
+    DataSource *dataSource() const { return m_source; }
+
+    int columnCount() const { return static_cast<int>(m_columns.size()); }
+    GridColumn &column(int index);
+    const GridColumn &column(int index) const;
+
+    int rowCount() const;      // data rows that fit (the record window capacity)
+    int shownRowCount() const; // data rows that hold a cell (records, or the one empty row)
+    int currentRow() const;    // the current record's row, 0 when no record is held
+    int currentColumn() const { return m_currentColumn; }
+
+    QFont titleFont() const; // follows the grid's font until set
+    void setTitleFont(const QFont &font);
+
+    GridGeometry gridGeometry() const;
+    // Display text of a shown cell (row from 0), empty for the empty row.
+    QString cellText(int column, int row) const;
+    bool hasCursorRecords() const;
+
+    // CursorView
+    int rowsWanted() const override { return rowCount(); }
+    int firstShownRecord() const override { return m_firstShown; }
+
+signals:
+    void titleClick(int column);
+    void cellClick(int column);
+
+protected:
+    bool event(QEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
 private:
-    friend class DataGrid;
-    class DataGrid *m_grid = nullptr;
-    Field *m_field = nullptr;
-    bool m_visible = true;
-    bool m_titleIsRole = true;
-    QPalette::ColorRole m_titleRole = QPalette::Button;
-    QColor m_titleRgb;
+    friend class GridColumn;
+    // Called by the columns when an attribute changes.
+    void columnLayoutChanged();
+    void columnContentChanged(int index);
+    void titleChanged(int index);
+
+    void linkCursor();
+    void unlinkCursor();
+    void onStateChanged();
+    void onWindowScrolled(int shift);
+    void onWindowChanged();
+    void buildColumns();
+    bool isCursorOpen() const;
+
+    void followCursor(int shift, bool rebuilt);
+    void keepCurrentInRows();
+    void scrollRows(int rows);
+    void updateRow(int row);
+    void relayout();
+    void updateHorizontalBar();
+    void updateRecordBar();
+    void announceCurrentCell();
+
+    bool takeFocus();
+    void pressAt(const QPoint &pos);
+    bool handleKey(int key, bool ctrl, bool shift);
+    void stepBy(int n);
+    void setCurrentColumn(int column);
+    void onRecordBarAction(int action);
+    void onRecordBarReleased();
+    void moveForRecordBar(int action);
+
+    void paintRow(class GridPainter &painter, const GridGeometry &geometry, int row,
+                  const QRect &exposed) const;
+
+    QPointer<DataSource> m_source;
+    QPointer<TableCursor> m_cursor;
+    bool m_attached = false;
+    std::vector<GridColumn> m_columns;
+    int m_firstShown = 0;    // window index of the record on the top row
+    int m_markRow = -1;      // row where the current-record mark was last placed
+    int m_currentColumn = 0;
+    QFont m_titleFont;
+    bool m_titleFontSet = false;
+    bool m_pressAccepted = false;
+    int m_wheelDelta = 0;
+    int m_lastRowCount = -1;
 };

@@ -1,0 +1,682 @@
+#include "DataGrid.h"
+
+#include "DataGridAccessible.h"
+#include "DataSource.h"
+#include "Field.h"
+#include "GridPainter.h"
+
+#include <QAccessible>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <utility>
+
+namespace {
+constexpr int WheelNotch = 120; // angle delta of one wheel notch
+
+// Puts the record bar's thumb back where the cursor's flags say, also when a move
+// that an action started raises an error.
+class RecordBarRestorer
+{
+public:
+    explicit RecordBarRestorer(std::function<void()> restore) : m_restore(std::move(restore)) {}
+    ~RecordBarRestorer() { m_restore(); }
+    RecordBarRestorer(const RecordBarRestorer &) = delete;
+    RecordBarRestorer &operator=(const RecordBarRestorer &) = delete;
+
+private:
+    std::function<void()> m_restore;
+};
+} // namespace
+
+DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
+{
+    DataGridAccessible::install();
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_KeyCompression, false);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    QPalette gridPalette = palette();
+    gridPalette.setColor(QPalette::Base, Qt::white); // the grid's colour
+    setPalette(gridPalette);
+
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QScrollBar *bar = verticalScrollBar();
+    bar->setRange(0, RecordBarMaximum);
+    bar->setSingleStep(1);
+    bar->setPageStep(0);
+    bar->setTracking(false);
+    bar->setValue(0);
+    connect(bar, &QScrollBar::actionTriggered, this, &DataGrid::onRecordBarAction);
+    connect(bar, &QScrollBar::sliderReleased, this, &DataGrid::onRecordBarReleased);
+}
+
+DataGrid::~DataGrid()
+{
+    unlinkCursor();
+}
+
+GridColumn &DataGrid::column(int index)
+{
+    Q_ASSERT(index >= 0 && index < columnCount());
+    return m_columns[static_cast<size_t>(index)];
+}
+
+const GridColumn &DataGrid::column(int index) const
+{
+    Q_ASSERT(index >= 0 && index < columnCount());
+    return m_columns[static_cast<size_t>(index)];
+}
+
+QFont DataGrid::titleFont() const
+{
+    return m_titleFontSet ? m_titleFont : font();
+}
+
+void DataGrid::setTitleFont(const QFont &titleFont)
+{
+    m_titleFont = titleFont;
+    m_titleFontSet = true;
+    relayout();
+}
+
+// ---- link to Table1 ----------------------------------------------------------------
+
+void DataGrid::setDataSource(DataSource *source)
+{
+    if (m_source == source)
+        return;
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    unlinkCursor();
+    m_source = source;
+    if (m_source)
+        connect(m_source, &DataSource::dataSetChanged, this, &DataGrid::linkCursor);
+    linkCursor();
+}
+
+void DataGrid::linkCursor()
+{
+    TableCursor *cursor = m_source ? m_source->dataSet() : nullptr;
+    if (cursor == m_cursor)
+        return;
+    unlinkCursor();
+    m_cursor = cursor;
+    if (!m_cursor)
+        return;
+    connect(m_cursor, &TableCursor::stateChanged, this, &DataGrid::onStateChanged);
+    connect(m_cursor, &TableCursor::windowScrolled, this, &DataGrid::onWindowScrolled);
+    connect(m_cursor, &TableCursor::windowChanged, this, &DataGrid::onWindowChanged);
+    onStateChanged();
+}
+
+void DataGrid::unlinkCursor()
+{
+    if (!m_cursor)
+        return;
+    disconnect(m_cursor, nullptr, this, nullptr);
+    if (m_attached)
+        m_cursor->detachView(this);
+    m_attached = false;
+    m_cursor = nullptr;
+    m_firstShown = 0;
+    if (!QCoreApplication::closingDown())
+        viewport()->update();
+}
+
+bool DataGrid::isCursorOpen() const
+{
+    return m_cursor && m_cursor->isActive();
+}
+
+bool DataGrid::hasCursorRecords() const
+{
+    return isCursorOpen() && m_cursor->windowCount() > 0;
+}
+
+void DataGrid::onStateChanged()
+{
+    const bool open = isCursorOpen();
+    if (open && !m_attached) {
+        buildColumns();
+        m_attached = true;
+        m_lastRowCount = rowCount();
+        m_cursor->attachView(this);
+    } else if (!open && m_attached) {
+        m_attached = false;
+        m_cursor->detachView(this);
+    }
+    m_firstShown = 0;
+    followCursor(0, true);
+}
+
+void DataGrid::buildColumns()
+{
+    if (!m_columns.empty())
+        return; // built once, kept for the life of the grid
+    const QList<Field *> &fields = m_cursor->fields();
+    m_columns.reserve(static_cast<size_t>(fields.size()));
+    for (int i = 0; i < fields.size(); ++i)
+        m_columns.emplace_back(this, fields[i], i);
+    m_currentColumn = 0;
+    relayout();
+}
+
+// ---- following the cursor --------------------------------------------------------
+
+void DataGrid::onWindowScrolled(int shift)
+{
+    followCursor(shift, false);
+}
+
+void DataGrid::onWindowChanged()
+{
+    followCursor(0, true);
+}
+
+void DataGrid::keepCurrentInRows()
+{
+    if (!isCursorOpen()) {
+        m_firstShown = 0;
+        return;
+    }
+    const int rows = std::max(1, rowCount());
+    const int held = m_cursor->windowCount();
+    m_firstShown = std::clamp(m_firstShown, 0, std::max(0, held - rows));
+    const int current = m_cursor->currentIndex();
+    if (current < 0)
+        return;
+    if (current < m_firstShown)
+        m_firstShown = current;
+    else if (current >= m_firstShown + rows)
+        m_firstShown = current - rows + 1;
+}
+
+// shift: the cursor's window shift; the view adds it to its first shown record and
+// then moves that index only as far as needed to show the current record.
+void DataGrid::followCursor(int shift, bool rebuilt)
+{
+    const int oldFirst = m_firstShown;
+    m_firstShown += shift;
+    keepCurrentInRows();
+    const int contentShift = shift - (m_firstShown - oldFirst); // rows the old pixels move
+    const int rows = rowCount();
+    if (rebuilt || std::abs(contentShift) >= rows || m_markRow < 0) {
+        viewport()->update();
+    } else {
+        if (contentShift != 0)
+            scrollRows(contentShift);
+        updateRow(m_markRow + contentShift);
+        updateRow(currentRow());
+    }
+    m_markRow = isCursorOpen() ? currentRow() : -1;
+    updateRecordBar();
+    announceCurrentCell();
+}
+
+void DataGrid::scrollRows(int rows)
+{
+    const GridGeometry geometry = gridGeometry();
+    const int pitch = geometry.rowHeight() + GridGeometry::LineWidth;
+    const QRect area(0, geometry.rowTop(0), viewport()->width(), rowCount() * pitch);
+    viewport()->scroll(0, rows * pitch, area);
+}
+
+void DataGrid::updateRow(int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    const GridGeometry geometry = gridGeometry();
+    const int pitch = geometry.rowHeight() + GridGeometry::LineWidth;
+    viewport()->update(QRect(0, geometry.rowTop(row), viewport()->width(), pitch));
+}
+
+int DataGrid::rowCount() const
+{
+    return gridGeometry().rowsThatFit();
+}
+
+int DataGrid::shownRowCount() const
+{
+    if (!isCursorOpen())
+        return 0;
+    const int rows = rowCount();
+    const int held = m_cursor->windowCount();
+    if (held == 0)
+        return std::min(rows, 1); // the empty row that carries the mark
+    return std::clamp(held - m_firstShown, 0, rows);
+}
+
+int DataGrid::currentRow() const
+{
+    if (!isCursorOpen() || m_cursor->currentIndex() < 0)
+        return 0;
+    return m_cursor->currentIndex() - m_firstShown;
+}
+
+QString DataGrid::cellText(int column, int row) const
+{
+    if (!hasCursorRecords() || column < 0 || column >= columnCount() || row < 0)
+        return {};
+    const int windowIndex = m_firstShown + row;
+    if (windowIndex >= m_cursor->windowCount())
+        return {};
+    return m_cursor->displayText(windowIndex, column);
+}
+
+// ---- geometry and layout ---------------------------------------------------------
+
+GridGeometry DataGrid::gridGeometry() const
+{
+    QList<GridGeometry::Span> spans;
+    for (const GridColumn &col : m_columns)
+        if (col.isVisible())
+            spans.append({col.index(), col.width()});
+    const int titleHeight = QFontMetrics(titleFont()).height() + 4;
+    const int rowHeight = QFontMetrics(font()).height() + 3 + GridGeometry::LineWidth;
+    GridGeometry geometry(titleHeight, rowHeight, spans, viewport()->size());
+    geometry.setHorizontalOffset(horizontalScrollBar()->value());
+    int shown = 0;
+    if (isCursorOpen()) {
+        const int held = m_cursor->windowCount();
+        shown = held == 0 ? 1 : std::max(0, held - m_firstShown);
+        shown = std::min(shown, geometry.rowsThatFit());
+    }
+    geometry.setShownRows(shown);
+    return geometry;
+}
+
+void DataGrid::relayout()
+{
+    updateHorizontalBar();
+    const int rows = rowCount();
+    if (rows != m_lastRowCount) {
+        m_lastRowCount = rows;
+        if (m_attached && m_cursor)
+            m_cursor->viewRowsChanged(); // the cursor resizes its window and tells us
+        keepCurrentInRows();
+        m_markRow = isCursorOpen() ? currentRow() : -1;
+    }
+    viewport()->update();
+}
+
+void DataGrid::updateHorizontalBar()
+{
+    const GridGeometry geometry = gridGeometry();
+    QScrollBar *bar = horizontalScrollBar();
+    const int width = viewport()->width();
+    bar->setRange(0, std::max(0, geometry.contentWidth() - width));
+    bar->setPageStep(std::max(1, width - GridGeometry::IndicatorWidth));
+    bar->setSingleStep(QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')) * 2);
+}
+
+void DataGrid::columnLayoutChanged()
+{
+    // A hidden column cannot stay current: take the next shown one, else the one before.
+    if (m_currentColumn < columnCount() && !column(m_currentColumn).isVisible()) {
+        int next = GridGeometry::NoCell;
+        int previous = GridGeometry::NoCell;
+        for (const GridColumn &col : m_columns) {
+            if (!col.isVisible())
+                continue;
+            if (col.index() > m_currentColumn && next == GridGeometry::NoCell)
+                next = col.index();
+            if (col.index() < m_currentColumn)
+                previous = col.index();
+        }
+        if (next != GridGeometry::NoCell)
+            m_currentColumn = next;
+        else if (previous != GridGeometry::NoCell)
+            m_currentColumn = previous;
+    }
+    relayout();
+}
+
+void DataGrid::columnContentChanged(int index)
+{
+    Q_UNUSED(index);
+    viewport()->update();
+}
+
+void DataGrid::titleChanged(int index)
+{
+    const QRect cell = gridGeometry().cellRect(index, GridGeometry::TitleRow);
+    if (!cell.isEmpty())
+        viewport()->update(cell);
+}
+
+void DataGrid::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void DataGrid::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        relayout();
+    else if (event->type() == QEvent::PaletteChange)
+        viewport()->update();
+}
+
+void DataGrid::scrollContentsBy(int dx, int dy)
+{
+    Q_UNUSED(dy); // the vertical bar is a record bar, not a pixel scroller
+    if (dx != 0)
+        viewport()->update();
+}
+
+// ---- painting ----------------------------------------------------------------------
+
+void DataGrid::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const QRect exposed = event->rect();
+    painter.fillRect(exposed, palette().color(QPalette::Base));
+    if (m_columns.empty() || !isCursorOpen())
+        return;
+    const GridGeometry geometry = gridGeometry();
+    GridPainter cells(painter, palette(), font(), titleFont());
+    paintRow(cells, geometry, GridGeometry::TitleRow, exposed);
+    for (int row = 0; row < geometry.shownRows(); ++row)
+        paintRow(cells, geometry, row, exposed);
+}
+
+void DataGrid::paintRow(GridPainter &cells, const GridGeometry &geometry, int row,
+                        const QRect &exposed) const
+{
+    const bool title = row == GridGeometry::TitleRow;
+    const int height = (title ? geometry.titleHeight() : geometry.rowHeight()) + GridGeometry::LineWidth;
+    if (!exposed.intersects(QRect(0, geometry.rowTop(row), viewport()->width(), height)))
+        return;
+    const bool current = !title && row == currentRow();
+    const bool selected = current && hasFocus();
+    for (const GridGeometry::Span &span : geometry.columns()) {
+        const QRect cell = geometry.cellRect(span.column, row);
+        if (!exposed.intersects(cell.adjusted(0, 0, 1, 1)) || cell.right() < GridGeometry::IndicatorWidth)
+            continue;
+        const GridColumn &col = column(span.column);
+        if (title)
+            cells.titleCell(cell, col.caption(), col.titleColor());
+        else
+            cells.dataCell(cell, cellText(span.column, row), col.alignment(), selected);
+        cells.cellLines(cell, title);
+    }
+    // The indicator column stays in place while the data columns scroll under it.
+    const QRect indicator = geometry.cellRect(GridGeometry::IndicatorColumn, row);
+    cells.indicatorCell(indicator, current);
+    cells.cellLines(indicator, true);
+}
+
+// ---- focus, mouse and wheel -------------------------------------------------------
+
+bool DataGrid::takeFocus()
+{
+    if (!hasFocus())
+        setFocus(Qt::MouseFocusReason);
+    return hasFocus();
+}
+
+void DataGrid::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    updateRow(currentRow());
+    announceCurrentCell();
+}
+
+void DataGrid::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    updateRow(currentRow());
+}
+
+void DataGrid::mousePressEvent(QMouseEvent *event)
+{
+    m_pressAccepted = takeFocus();
+    if (m_pressAccepted)
+        pressAt(event->position().toPoint());
+}
+
+void DataGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A second left press within the double-click time moves nothing; its release
+    // still raises the click event again.
+    m_pressAccepted = takeFocus();
+    if (m_pressAccepted && event->button() != Qt::LeftButton)
+        pressAt(event->position().toPoint());
+}
+
+void DataGrid::pressAt(const QPoint &pos)
+{
+    const GridGeometry geometry = gridGeometry();
+    const int row = geometry.rowAt(pos.y());
+    const int col = geometry.columnAt(pos.x());
+    if (row == GridGeometry::NoCell || col == GridGeometry::NoCell)
+        return;
+    if (row != GridGeometry::TitleRow && row != currentRow())
+        stepBy(row - currentRow());
+    if (col != GridGeometry::IndicatorColumn)
+        setCurrentColumn(col);
+}
+
+void DataGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressAccepted)
+        return;
+    m_pressAccepted = false;
+    const QPoint pos = event->position().toPoint();
+    const GridGeometry geometry = gridGeometry();
+    const int row = geometry.rowAt(pos.y());
+    const int col = geometry.columnAt(pos.x());
+    if (row == GridGeometry::NoCell || col == GridGeometry::NoCell || col == GridGeometry::IndicatorColumn)
+        return;
+    if (row == GridGeometry::TitleRow)
+        emit titleClick(col);
+    else
+        emit cellClick(m_currentColumn);
+}
+
+void DataGrid::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept(); // dragging with a button held selects nothing
+}
+
+// One record per wheel notch, so that the selected row stays on the current record.
+void DataGrid::wheelEvent(QWheelEvent *event)
+{
+    event->accept();
+    m_wheelDelta += event->angleDelta().y();
+    const int notches = m_wheelDelta / WheelNotch;
+    m_wheelDelta -= notches * WheelNotch;
+    if (notches != 0)
+        stepBy(-notches);
+}
+
+void DataGrid::setCurrentColumn(int col)
+{
+    if (col < 0 || col >= columnCount() || !column(col).isVisible())
+        return;
+    m_currentColumn = col;
+    announceCurrentCell();
+}
+
+void DataGrid::stepBy(int n)
+{
+    if (isCursorOpen() && n != 0)
+        m_cursor->stepBy(n);
+}
+
+// ---- keyboard ----------------------------------------------------------------------
+
+bool DataGrid::event(QEvent *event)
+{
+    // Tab and Shift+Tab move between records here instead of moving the focus on.
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool plainTab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (plainTab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            keyPressEvent(key);
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool DataGrid::focusNextPrevChild(bool next)
+{
+    if (hasFocus())
+        return false; // the grid handles Tab itself
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const bool handled = !(mods & Qt::AltModifier) && isCursorOpen()
+                         && handleKey(event->key(), mods & Qt::ControlModifier, mods & Qt::ShiftModifier);
+    event->setAccepted(handled);
+}
+
+bool DataGrid::handleKey(int key, bool ctrl, bool shift)
+{
+    const int rows = rowCount();
+    switch (key) {
+    case Qt::Key_Up:
+        stepBy(ctrl ? -currentRow() : -1);
+        return true;
+    case Qt::Key_Down:
+        stepBy(ctrl ? rows - 1 - currentRow() : 1);
+        return true;
+    case Qt::Key_PageUp:
+        stepBy(ctrl ? -currentRow() : -rows);
+        return true;
+    case Qt::Key_PageDown:
+        stepBy(ctrl ? rows - 1 - currentRow() : rows);
+        return true;
+    case Qt::Key_Left:
+        if (ctrl)
+            setCurrentColumn(gridGeometry().firstColumn());
+        else
+            stepBy(-1);
+        return true;
+    case Qt::Key_Right:
+        if (ctrl)
+            setCurrentColumn(gridGeometry().lastColumn());
+        else
+            stepBy(1);
+        return true;
+    case Qt::Key_Home:
+        m_cursor->goToFirst();
+        return true;
+    case Qt::Key_End:
+        m_cursor->goToLast();
+        return true;
+    case Qt::Key_Tab:
+        if (ctrl)
+            return false;
+        stepBy(shift ? -1 : 1);
+        return true;
+    case Qt::Key_Backtab:
+        if (ctrl)
+            return false;
+        stepBy(-1);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- the grid's own record bar ---------------------------------------------------
+
+void DataGrid::updateRecordBar()
+{
+    int thumb = RecordBarMaximum / 2;
+    if (m_cursor && m_cursor->atStart())
+        thumb = 0;
+    else if (m_cursor && m_cursor->atEnd())
+        thumb = RecordBarMaximum;
+    verticalScrollBar()->setValue(thumb);
+}
+
+void DataGrid::onRecordBarAction(int action)
+{
+    const RecordBarRestorer restorer([this] { updateRecordBar(); });
+    if (!takeFocus() || !isCursorOpen())
+        return;
+    moveForRecordBar(action);
+}
+
+void DataGrid::moveForRecordBar(int action)
+{
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        stepBy(-(currentRow() + 1));
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        stepBy(shownRowCount() - currentRow());
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        stepBy(-rowCount());
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        stepBy(rowCount());
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        m_cursor->goToFirst();
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        m_cursor->goToLast();
+        break;
+    default: // dragging the thumb moves nothing until it is released
+        break;
+    }
+}
+
+void DataGrid::onRecordBarReleased()
+{
+    const int position = verticalScrollBar()->sliderPosition();
+    const RecordBarRestorer restorer([this] { updateRecordBar(); });
+    if (!takeFocus() || !isCursorOpen())
+        return;
+    switch (position) {
+    case 0:
+        m_cursor->goToFirst();
+        break;
+    case 1:
+        stepBy(-rowCount());
+        break;
+    case 3:
+        stepBy(rowCount());
+        break;
+    case RecordBarMaximum:
+        m_cursor->goToLast();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- accessibility -----------------------------------------------------------------
+
+void DataGrid::announceCurrentCell()
+{
+    if (!hasFocus() || !isCursorOpen() || m_columns.empty())
+        return;
+    const int child = DataGridAccessible::currentCellChild(this);
+    if (child < 0)
+        return;
+    QAccessibleEvent focusEvent(this, QAccessible::Focus);
+    focusEvent.setChild(child);
+    QAccessible::updateAccessibility(&focusEvent);
+}
