@@ -1,6 +1,7 @@
 // dBASE key expressions as a tiny language: parsed once into a tree, evaluated per
 // record to a key. Covers field names, VAL(), UPPER(), LOWER(), STR(), SUBSTR(),
-// + and - on numbers and strings.
+// TRIM(), RTRIM(), DTOS(), + and - on numbers and strings. Numeric keys are encoded
+// as the 12-byte BCD of the MDX (BcdNumber.h); text keys are at most 100 bytes.
 #pragma once
 
 #include "EngineTypes.h"
@@ -42,6 +43,10 @@ public:
     int plainFieldNumber() const;  // from 1, when isPlainField()
 
     Key evaluate(const char *record) const;
+    // The same without building a Key, for sorting many records: a numeric key's
+    // value, and a text key as exactly keySize() bytes in out (its buffer is reused).
+    double evaluateNumber(const char *record) const;
+    void evaluateText(const char *record, std::string &out) const;
     static int compare(const Key &a, const Key &b); // <0, 0, >0
     // A key as bytes (the engine's key format) and back.
     std::string encode(const Key &key) const;

@@ -1,0 +1,324 @@
+#include "KeyNode.h"
+
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+namespace dbase::keynode {
+
+double Node::number(const char *) const
+{
+    assert(false && "number() asked of a text node");
+    return 0.0;
+}
+
+void Node::appendText(const char *, std::string &) const
+{
+    assert(false && "appendText() asked of a number node");
+}
+
+bool Node::fieldBytes(const char *, std::string_view &) const
+{
+    return false;
+}
+
+double valOf(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    const std::size_t start = i;
+    auto isDigit = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    while (isDigit(i))
+        ++i;
+    std::size_t digitCount = i - start;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t afterPoint = ++i;
+        while (isDigit(i))
+            ++i;
+        digitCount += i - afterPoint;
+    }
+    if (digitCount == 0)
+        return 0.0;
+    double value = 0.0;
+    std::string_view number = text.substr(start, i - start);
+    if (number.back() == '.')
+        number.remove_suffix(1);
+    std::from_chars(number.data(), number.data() + number.size(), value);
+    return negative ? -value : value;
+}
+
+namespace {
+
+class TextField : public Node
+{
+public:
+    TextField(int offset, int width, Kind kind) : Node(kind, width), m_offset(offset) {}
+    void appendText(const char *record, std::string &out) const override
+    {
+        out.append(record + m_offset, std::size_t(width()));
+    }
+    bool fieldBytes(const char *record, std::string_view &bytes) const override
+    {
+        bytes = std::string_view(record + m_offset, std::size_t(width()));
+        return true;
+    }
+
+private:
+    int m_offset;
+};
+
+class NumberField : public Node
+{
+public:
+    NumberField(int offset, int width) : Node(Kind::Number, 0), m_offset(offset), m_bytes(width) {}
+    double number(const char *record) const override
+    {
+        return valOf(std::string_view(record + m_offset, std::size_t(m_bytes)));
+    }
+
+private:
+    int m_offset;
+    int m_bytes;
+};
+
+class TextLiteral : public Node
+{
+public:
+    explicit TextLiteral(std::string text) : Node(Kind::Text, int(text.size())), m_text(std::move(text)) {}
+    void appendText(const char *, std::string &out) const override { out += m_text; }
+
+private:
+    std::string m_text;
+};
+
+class NumberLiteral : public Node
+{
+public:
+    explicit NumberLiteral(double value) : Node(Kind::Number, 0), m_value(value) {}
+    double number(const char *) const override { return m_value; }
+
+private:
+    double m_value;
+};
+
+class Val : public Node
+{
+public:
+    explicit Val(NodePtr arg) : Node(Kind::Number, 0), m_arg(std::move(arg)) {}
+    double number(const char *record) const override
+    {
+        std::string_view bytes;
+        if (m_arg->fieldBytes(record, bytes))
+            return valOf(bytes);
+        std::string text;
+        m_arg->appendText(record, text);
+        return valOf(text);
+    }
+
+private:
+    NodePtr m_arg;
+};
+
+// Maps ASCII letters only: other bytes of the table's code page stay as they are.
+class CaseMap : public Node
+{
+public:
+    CaseMap(NodePtr arg, bool upper) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)), m_upper(upper) {}
+    void appendText(const char *record, std::string &out) const override
+    {
+        const std::size_t from = out.size();
+        m_arg->appendText(record, out);
+        for (std::size_t i = from; i < out.size(); ++i) {
+            char &c = out[i];
+            if (m_upper && c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+            else if (!m_upper && c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        }
+    }
+
+private:
+    NodePtr m_arg;
+    bool m_upper;
+};
+
+// STR(): the number rounded to the decimals, right-aligned in the length; a number
+// that does not fit gives asterisks, as dBASE does.
+class Str : public Node
+{
+public:
+    Str(NodePtr arg, int length, int decimals)
+        : Node(Kind::Text, length), m_arg(std::move(arg)), m_decimals(decimals)
+    {
+    }
+    void appendText(const char *record, std::string &out) const override
+    {
+        const double value = rounded(m_arg->number(record));
+        char buf[400];
+        const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, m_decimals);
+        const std::size_t length = std::size_t(width());
+        const std::size_t used = result.ec == std::errc() ? std::size_t(result.ptr - buf) : length + 1;
+        if (used > length)
+            out.append(length, '*');
+        else
+            out.append(length - used, ' ').append(buf, used);
+    }
+
+private:
+    // Half away from zero on the decimal digits the number shows with 15 significant
+    // digits, so 2.675 (2.67499999... as a double) rounds to 2.68 as in dBASE.
+    double rounded(double value) const
+    {
+        const double scale = std::pow(10.0, m_decimals);
+        char buf[64];
+        const auto end = std::to_chars(buf, buf + sizeof buf, value * scale, std::chars_format::general, 15).ptr;
+        double scaled = 0.0;
+        std::from_chars(buf, end, scaled);
+        return std::round(scaled) / scale + 0.0; // no "-0"
+    }
+
+    NodePtr m_arg;
+    int m_decimals;
+};
+
+class Substr : public Node
+{
+public:
+    Substr(NodePtr arg, int start, int length)
+        : Node(Kind::Text, length), m_arg(std::move(arg)), m_start(std::size_t(start - 1))
+    {
+    }
+    void appendText(const char *record, std::string &out) const override
+    {
+        std::string text;
+        m_arg->appendText(record, text);
+        if (m_start < text.size())
+            out.append(text, m_start, std::size_t(width()));
+    }
+
+private:
+    NodePtr m_arg;
+    std::size_t m_start;
+};
+
+class Trim : public Node
+{
+public:
+    explicit Trim(NodePtr arg) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)) {}
+    void appendText(const char *record, std::string &out) const override
+    {
+        const std::size_t from = out.size();
+        m_arg->appendText(record, out);
+        std::size_t end = out.size();
+        while (end > from && out[end - 1] == ' ')
+            --end;
+        out.resize(end);
+    }
+
+private:
+    NodePtr m_arg;
+};
+
+// A date field's bytes are already YYYYMMDD; DTOS() makes them a text.
+class Dtos : public Node
+{
+public:
+    explicit Dtos(NodePtr arg) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)) {}
+    void appendText(const char *record, std::string &out) const override { m_arg->appendText(record, out); }
+
+private:
+    NodePtr m_arg;
+};
+
+class Negate : public Node
+{
+public:
+    explicit Negate(NodePtr arg) : Node(Kind::Number, 0), m_arg(std::move(arg)) {}
+    double number(const char *record) const override { return -m_arg->number(record); }
+
+private:
+    NodePtr m_arg;
+};
+
+class Arithmetic : public Node
+{
+public:
+    Arithmetic(NodePtr left, NodePtr right, bool subtract)
+        : Node(Kind::Number, 0), m_left(std::move(left)), m_right(std::move(right)), m_subtract(subtract)
+    {
+    }
+    double number(const char *record) const override
+    {
+        const double a = m_left->number(record);
+        const double b = m_right->number(record);
+        return m_subtract ? a - b : a + b;
+    }
+
+private:
+    NodePtr m_left;
+    NodePtr m_right;
+    bool m_subtract;
+};
+
+class Concat : public Node
+{
+public:
+    Concat(NodePtr left, NodePtr right, bool moveBlanks)
+        : Node(Kind::Text, left->width() + right->width()), m_left(std::move(left)),
+          m_right(std::move(right)), m_moveBlanks(moveBlanks)
+    {
+    }
+    void appendText(const char *record, std::string &out) const override
+    {
+        const std::size_t from = out.size();
+        m_left->appendText(record, out);
+        std::size_t blanks = 0;
+        if (m_moveBlanks) {
+            while (blanks < out.size() - from && out[out.size() - 1 - blanks] == ' ')
+                ++blanks;
+            out.resize(out.size() - blanks);
+        }
+        m_right->appendText(record, out);
+        out.append(blanks, ' ');
+    }
+
+private:
+    NodePtr m_left;
+    NodePtr m_right;
+    bool m_moveBlanks;
+};
+
+} // namespace
+
+NodePtr textField(int offset, int width, Kind kind) { return std::make_unique<TextField>(offset, width, kind); }
+NodePtr numberField(int offset, int width) { return std::make_unique<NumberField>(offset, width); }
+NodePtr textLiteral(std::string text) { return std::make_unique<TextLiteral>(std::move(text)); }
+NodePtr numberLiteral(double value) { return std::make_unique<NumberLiteral>(value); }
+NodePtr val(NodePtr argument) { return std::make_unique<Val>(std::move(argument)); }
+NodePtr caseMap(NodePtr argument, bool upper) { return std::make_unique<CaseMap>(std::move(argument), upper); }
+NodePtr str(NodePtr argument, int length, int decimals)
+{
+    return std::make_unique<Str>(std::move(argument), length, decimals);
+}
+NodePtr substr(NodePtr argument, int start, int length)
+{
+    return std::make_unique<Substr>(std::move(argument), start, length);
+}
+NodePtr trim(NodePtr argument) { return std::make_unique<Trim>(std::move(argument)); }
+NodePtr dtos(NodePtr argument) { return std::make_unique<Dtos>(std::move(argument)); }
+NodePtr negate(NodePtr argument) { return std::make_unique<Negate>(std::move(argument)); }
+NodePtr arithmetic(NodePtr left, NodePtr right, bool subtract)
+{
+    return std::make_unique<Arithmetic>(std::move(left), std::move(right), subtract);
+}
+NodePtr concat(NodePtr left, NodePtr right, bool moveBlanks)
+{
+    return std::make_unique<Concat>(std::move(left), std::move(right), moveBlanks);
+}
+
+} // namespace dbase::keynode

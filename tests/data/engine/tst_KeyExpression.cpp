@@ -1,0 +1,335 @@
+// Key expressions: parsing, evaluation against records, the exact error messages,
+// key comparison and the BCD encoding of numeric keys.
+#include "BcdNumber.h"
+#include "KeyExpression.h"
+#include "MemoryTable.h"
+
+#include <QtTest>
+
+using dbase::Key;
+using dbase::KeyExpression;
+
+namespace {
+
+MemoryTable fixtureTable()
+{
+    MemoryTable t;
+    t.field("NAME", 'C', 10).field("KLEIN", 'C', 10).field("POT", 'C', 5).field("KLASSE", 'N', 4)
+        .field("BETRAG", 'N', 8, 2).field("DATUM", 'D', 8).field("NOTIZ", 'M', 10);
+    return t;
+}
+
+QByteArray bytes(const std::string &s)
+{
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+class tst_KeyExpression : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void textKeys_data();
+    void textKeys();
+    void numericKeys_data();
+    void numericKeys();
+    void errors_data();
+    void errors();
+    void facts_data();
+    void facts();
+    void compareTexts_data();
+    void compareTexts();
+    void bcdEncoding_data();
+    void bcdEncoding();
+    void bcdDecodesOtherWriters();
+    void encodeDecodeRoundTrip();
+};
+
+void tst_KeyExpression::textKeys_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QStringList>("record");
+    QTest::addColumn<QByteArray>("key");
+
+    const QStringList wien{"wien", "abc", "", "7", "12.50", "20240131"};
+    QTest::newRow("plain field, blank-padded") << "NAME" << wien << QByteArray("wien      ");
+    QTest::newRow("field name ignores case") << "name" << wien << QByteArray("wien      ");
+    QTest::newRow("UPPER") << "UPPER(NAME)" << wien << QByteArray("WIEN      ");
+    QTest::newRow("LOWER leaves non-ASCII bytes")
+        << "LOWER(NAME)" << QStringList{QString::fromLatin1("\xC4RGER")} << QByteArray("\xC4rger     ");
+    QTest::newRow("concatenation") << "NAME+KLEIN" << wien << QByteArray("wien      abc       ");
+    QTest::newRow("TRIM then concatenation") << "TRIM(NAME)+KLEIN" << wien << QByteArray("wienabc             ");
+    QTest::newRow("RTRIM of a blank field") << "RTRIM(POT)+NAME" << wien << QByteArray("wien           ");
+    QTest::newRow("minus moves blanks to the end") << "NAME-KLEIN" << wien << QByteArray("wienabc             ");
+    QTest::newRow("minus inside a concatenation")
+        << "KLEIN+(NAME-KLEIN)" << wien << QByteArray("abc       wienabc             ");
+    QTest::newRow("SUBSTR with length") << "SUBSTR(NAME,2,3)" << QStringList{"wiener"} << QByteArray("ien");
+    QTest::newRow("SUBSTR to the end") << "SUBSTR(NAME,3)" << QStringList{"wiener"} << QByteArray("ener    ");
+    QTest::newRow("SUBSTR length beyond the text") << "SUBSTR(NAME,9,5)" << wien << QByteArray("  ");
+    QTest::newRow("STR default width") << "STR(KLASSE)" << wien << QByteArray("         7");
+    QTest::newRow("STR with decimals") << "STR(BETRAG,8,2)" << wien << QByteArray("   12.50");
+    QTest::newRow("STR too narrow gives asterisks") << "STR(BETRAG,1)" << wien << QByteArray("*");
+    QTest::newRow("STR rounds half away from zero") << "STR(BETRAG,4)" << wien << QByteArray("  13");
+    QTest::newRow("STR rounds decimal halves up")
+        << "STR(BETRAG,6,2)" << QStringList{"", "", "", "", "2.675"} << QByteArray("  2.68");
+    QTest::newRow("STR rounds negative halves away from zero")
+        << "STR(VAL(POT),3)" << QStringList{"", "", "-2.5"} << QByteArray(" -3");
+    QTest::newRow("STR of a negative sum")
+        << "STR(VAL(POT)-KLASSE,4)" << QStringList{"", "", "3", "7"} << QByteArray("  -4");
+    QTest::newRow("text literal, single quotes") << "'x'+NAME" << wien << QByteArray("xwien      ");
+    QTest::newRow("text literal, double quotes") << "\"ab\"" << wien << QByteArray("ab");
+    QTest::newRow("DTOS") << "DTOS(DATUM)" << wien << QByteArray("20240131");
+    QTest::newRow("blanks around tokens") << "  UPPER( NAME ) " << wien << QByteArray("WIEN      ");
+}
+
+void tst_KeyExpression::textKeys()
+{
+    QFETCH(QString, expression);
+    QFETCH(QStringList, record);
+    QFETCH(QByteArray, key);
+
+    MemoryTable table = fixtureTable();
+    std::vector<std::string> values;
+    for (const QString &v : record)
+        values.push_back(v.toLatin1().toStdString());
+    table.row(values);
+    const auto expr = KeyExpression::parse(expression.toLatin1().toStdString(), table.fields());
+    QVERIFY(!expr->isNumeric());
+    QCOMPARE(expr->keySize(), key.size());
+    const Key k = expr->evaluate(table.recordData(1));
+    QCOMPARE(bytes(k.text), key);
+    QCOMPARE(bytes(expr->encode(k)), key);
+}
+
+void tst_KeyExpression::numericKeys_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("pot");
+    QTest::addColumn<QString>("klasse");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("VAL of a number") << "VAL(POT)" << "  125" << "" << 125.0;
+    QTest::newRow("VAL stops at a letter") << "VAL(POT)" << "12a" << "" << 12.0;
+    QTest::newRow("VAL of a letter is 0") << "VAL(POT)" << "abc" << "" << 0.0;
+    QTest::newRow("VAL of blanks is 0") << "VAL(POT)" << "" << "" << 0.0;
+    QTest::newRow("VAL negative with decimals") << "VAL(POT)" << " -3.5" << "" << -3.5;
+    QTest::newRow("VAL plus sign") << "VAL(POT)" << "+4" << "" << 4.0;
+    QTest::newRow("VAL leading point") << "VAL(POT)" << ".5" << "" << 0.5;
+    QTest::newRow("VAL trailing point") << "VAL(POT)" << "7." << "" << 7.0;
+    QTest::newRow("VAL second point ends it") << "VAL(POT)" << "1.2.3" << "" << 1.2;
+    QTest::newRow("VAL blank after sign") << "VAL(POT)" << "- 5" << "" << 0.0;
+    QTest::newRow("VAL blank inside") << "VAL(POT)" << "12 3" << "" << 12.0;
+    QTest::newRow("VAL decimal comma ends it") << "VAL(POT)" << "1,5" << "" << 1.0;
+    QTest::newRow("sum, empty class counts 0") << "VAL(POT)+KLASSE" << "100" << "" << 100.0;
+    QTest::newRow("sum, negative class") << "VAL(POT)+KLASSE" << "100" << "-2" << 98.0;
+    QTest::newRow("sum, letter text") << "VAL(POT)+KLASSE" << "n.b." << "3" << 3.0;
+    QTest::newRow("blank number field") << "KLASSE" << "" << "" << 0.0;
+    QTest::newRow("difference") << "VAL(POT)-KLASSE" << "10" << "4" << 6.0;
+    QTest::newRow("unary minus") << "-KLASSE" << "" << "4" << -4.0;
+    QTest::newRow("literal with decimals") << "VAL(POT)+1.5" << "2" << "" << 3.5;
+    QTest::newRow("parentheses") << "VAL(POT)-(KLASSE-1)" << "10" << "4" << 7.0;
+    QTest::newRow("VAL of a concatenation") << "VAL(POT+'9')" << "12" << "" << 12.0;
+    QTest::newRow("VAL of a trimmed concatenation") << "VAL(TRIM(POT)+'9')" << "12" << "" << 129.0;
+}
+
+void tst_KeyExpression::numericKeys()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, pot);
+    QFETCH(QString, klasse);
+    QFETCH(double, value);
+
+    MemoryTable table = fixtureTable();
+    table.row({"", "", pot.toStdString(), klasse.toStdString()});
+    const auto expr = KeyExpression::parse(expression.toStdString(), table.fields());
+    QVERIFY(expr->isNumeric());
+    QCOMPARE(expr->keySize(), 12);
+    const Key k = expr->evaluate(table.recordData(1));
+    QVERIFY(k.numeric);
+    QCOMPARE(k.number, value);
+    QCOMPARE(expr->decode(expr->encode(k)).number, value);
+}
+
+void tst_KeyExpression::errors_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("empty") << "" << "empty key expression";
+    QTest::newRow("only blanks") << "   " << "empty key expression";
+    QTest::newRow("unknown field") << "NAMEX" << "unknown field NAMEX at position 1";
+    QTest::newRow("unknown field later") << "NAME+KLEINX" << "unknown field KLEINX at position 6";
+    QTest::newRow("prefix of a field") << "KLEI" << "unknown field KLEI at position 1";
+    QTest::newRow("unknown function") << "FOO(NAME)" << "unknown function FOO at position 1";
+    QTest::newRow("VAL of a number") << "VAL(KLASSE)" << "VAL expects a text as argument 1 at position 5";
+    QTest::newRow("UPPER of a number") << "UPPER(KLASSE)" << "UPPER expects a text as argument 1 at position 7";
+    QTest::newRow("STR of a text") << "STR(NAME)" << "STR expects a number as argument 1 at position 5";
+    QTest::newRow("DTOS of a text") << "DTOS(NAME)" << "DTOS expects a date as argument 1 at position 6";
+    QTest::newRow("VAL without argument") << "VAL()" << "VAL expects a text as argument 1 at position 5";
+    QTest::newRow("VAL with two arguments") << "VAL(POT,1)" << "VAL expects 1 argument at position 1";
+    QTest::newRow("SUBSTR with one argument") << "SUBSTR(NAME)" << "SUBSTR expects 2 or 3 arguments at position 1";
+    QTest::newRow("STR with four arguments") << "STR(KLASSE,5,1,1)" << "STR expects 1 to 3 arguments at position 1";
+    QTest::newRow("STR width not constant")
+        << "STR(KLASSE,KLASSE)" << "STR expects a whole number as argument 2 at position 12";
+    QTest::newRow("SUBSTR start beyond the text")
+        << "SUBSTR(NAME,11)" << "SUBSTR start or length outside the text at position 1";
+    QTest::newRow("text plus number") << "NAME+KLASSE" << "'+' needs two numbers or two texts at position 5";
+    QTest::newRow("number minus text") << "KLASSE-NAME" << "'-' needs two numbers or two texts at position 7";
+    QTest::newRow("date plus text") << "DATUM+NAME" << "'+' needs two numbers or two texts at position 6";
+    QTest::newRow("minus before a text") << "-NAME" << "'-' before a text at position 1";
+    QTest::newRow("trailing name") << "NAME KLEIN" << "unexpected text 'KLEIN' at position 6";
+    QTest::newRow("trailing parenthesis") << "VAL(POT))" << "unexpected text ')' at position 9";
+    QTest::newRow("missing parenthesis") << "VAL(POT" << "missing ')' at position 8";
+    QTest::newRow("missing operand") << "NAME+" << "expected a value at position 6";
+    QTest::newRow("comma as a value") << "(,NAME)" << "expected a value at position 2";
+    QTest::newRow("unterminated text") << "NAME+'abc" << "unterminated text at position 6";
+    QTest::newRow("unknown operator") << "KLASSE*2" << "unexpected character '*' at position 7";
+    QTest::newRow("lone point") << "KLASSE+." << "unexpected character '.' at position 8";
+    QTest::newRow("memo field") << "NOTIZ" << "field NOTIZ of type M cannot be part of a key at position 1";
+    QTest::newRow("key longer than 100 bytes")
+        << "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME" << "key length 110 outside 1 to 100 bytes";
+    QTest::newRow("empty text key") << "''" << "key length 0 outside 1 to 100 bytes";
+    QTest::newRow("expression longer than 220 characters")
+        << QString(221, QLatin1Char('(')) << "key expression longer than 220 characters";
+}
+
+void tst_KeyExpression::errors()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, message);
+
+    const MemoryTable table = fixtureTable();
+    try {
+        KeyExpression::parse(expression.toStdString(), table.fields());
+        QFAIL("no error raised");
+    } catch (const dbase::KeyExpressionError &e) {
+        QCOMPARE(QString::fromStdString(e.what()), message);
+    }
+}
+
+void tst_KeyExpression::facts_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<int>("plainField");
+    QTest::addColumn<bool>("numeric");
+    QTest::addColumn<int>("keySize");
+
+    QTest::newRow("text field") << "KLEIN" << 2 << false << 10;
+    QTest::newRow("text field, other case") << "klein" << 2 << false << 10;
+    QTest::newRow("number field") << "KLASSE" << 4 << true << 12;
+    QTest::newRow("field in parentheses is an expression") << "(KLEIN)" << 0 << false << 10;
+    QTest::newRow("function") << "VAL(POT)" << 0 << true << 12;
+    QTest::newRow("concatenation") << "NAME+POT" << 0 << false << 15;
+}
+
+void tst_KeyExpression::facts()
+{
+    QFETCH(QString, expression);
+    QFETCH(int, plainField);
+    QFETCH(bool, numeric);
+    QFETCH(int, keySize);
+
+    const MemoryTable table = fixtureTable();
+    const auto expr = KeyExpression::parse(expression.toStdString(), table.fields());
+    QCOMPARE(expr->isPlainField(), plainField > 0);
+    if (plainField > 0)
+        QCOMPARE(expr->plainFieldNumber(), plainField);
+    QCOMPARE(expr->isNumeric(), numeric);
+    QCOMPARE(expr->keySize(), keySize);
+    QCOMPARE(QString::fromStdString(expr->text()), expression);
+}
+
+void tst_KeyExpression::compareTexts_data()
+{
+    QTest::addColumn<QByteArray>("a");
+    QTest::addColumn<QByteArray>("b");
+    QTest::addColumn<int>("sign");
+
+    QTest::newRow("shorter text is padded with blanks") << QByteArray("wien") << QByteArray("wien   ") << 0;
+    QTest::newRow("blank before letters") << QByteArray("wien    ") << QByteArray("wiener n") << -1;
+    QTest::newRow("prefix against a longer text") << QByteArray("wiene") << QByteArray("wien") << 1;
+    QTest::newRow("capitals before small letters") << QByteArray("Zell") << QByteArray("aach") << -1;
+    QTest::newRow("bytes compare unsigned") << QByteArray("\xE4rger") << QByteArray("zell") << 1;
+    QTest::newRow("control byte below blank") << QByteArray("ab\x01") << QByteArray("ab") << -1;
+}
+
+void tst_KeyExpression::compareTexts()
+{
+    QFETCH(QByteArray, a);
+    QFETCH(QByteArray, b);
+    QFETCH(int, sign);
+
+    Key ka;
+    ka.text = a.toStdString();
+    Key kb;
+    kb.text = b.toStdString();
+    QCOMPARE(KeyExpression::compare(ka, kb), sign);
+    QCOMPARE(KeyExpression::compare(kb, ka), -sign);
+
+    Key low;
+    low.numeric = true;
+    low.number = -1e9;
+    Key high = low;
+    high.number = 0.5;
+    QCOMPARE(KeyExpression::compare(low, high), -1);
+    QCOMPARE(KeyExpression::compare(high, high), 0);
+}
+
+void tst_KeyExpression::bcdEncoding_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("key");
+
+    const auto key = [](const char *hex) { return QByteArray::fromHex(hex).leftJustified(12, '\0'); };
+    QTest::newRow("45.5") << 45.5 << key("360D4550");
+    QTest::newRow("-7.5") << -7.5 << key("358975");
+    QTest::newRow("120.25") << 120.25 << key("3715120250");
+    QTest::newRow("100, trailing zeros not counted") << 100.0 << key("370510");
+    QTest::newRow("0.05") << 0.05 << key("330550");
+    QTest::newRow("zero") << 0.0 << key("3401");
+    QTest::newRow("one") << 1.0 << key("350510");
+    QTest::newRow("15 digits") << 123456789012345.0 << key("433D1234567890123450");
+}
+
+void tst_KeyExpression::bcdEncoding()
+{
+    QFETCH(double, value);
+    QFETCH(QByteArray, key);
+
+    QCOMPARE(bytes(dbase::BcdNumber::encode(value)).toHex(), key.toHex());
+    QCOMPARE(dbase::BcdNumber::decode(key.toStdString()), value);
+}
+
+void tst_KeyExpression::bcdDecodesOtherWriters()
+{
+    // The same values with the digit count of a writer that counts trailing zeros.
+    const auto decode = [](const char *hex) {
+        return dbase::BcdNumber::decode(QByteArray::fromHex(hex).leftJustified(12, '\0').toStdString());
+    };
+    QCOMPARE(decode("370D10"), 100.0);
+    QCOMPARE(decode("330950"), 0.05);
+    QCOMPARE(decode("3401"), 0.0);
+    QCOMPARE(dbase::BcdNumber::decode("short"), 0.0);
+}
+
+void tst_KeyExpression::encodeDecodeRoundTrip()
+{
+    MemoryTable table = fixtureTable();
+    const auto text = KeyExpression::parse("NAME", table.fields());
+    QCOMPARE(bytes(text->encode(text->decode("wie"))), QByteArray("wie       "));
+    QCOMPARE(bytes(text->decode("abcdefghijklmn").text), QByteArray("abcdefghij"));
+
+    const auto number = KeyExpression::parse("VAL(POT)", table.fields());
+    for (double v : {-123.456, -0.001, 0.0, 0.1, 1.0, 99999.0, 1e15, 3.14159265358979}) {
+        Key k;
+        k.numeric = true;
+        k.number = v;
+        QCOMPARE(number->decode(number->encode(k)).number, v);
+    }
+    QVERIFY_THROWS_EXCEPTION(dbase::KeyExpressionError, number->decode("1234"));
+}
+
+QTEST_APPLESS_MAIN(tst_KeyExpression)
+#include "tst_KeyExpression.moc"
