@@ -6,6 +6,8 @@
 
 #include <QList>
 
+#include <utility>
+
 namespace dbase {
 class Engine;
 }
@@ -39,5 +41,7 @@ public:
 
 private:
     EDBEngineError(const QString &message, QList<TDBError> errors);
+    explicit EDBEngineError(std::pair<QString, QList<TDBError>> composed);
+    static std::pair<QString, QList<TDBError>> compose(const dbase::Engine &engine, int code);
     QList<TDBError> m_errors;
 };

@@ -33,6 +33,10 @@ public:
     void setAsString(const QString &text);
 
 private:
+    friend class TableCursor;
+    // Display text of the record at a window index (-1: the current record).
+    QString displayTextAt(int windowIndex) const;
+
     TableCursor *m_cursor;
     int m_ordinal;
     QString m_name;

@@ -12,11 +12,13 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace dbase {
 class Engine;
 class EngineCursor;
+struct FieldValue;
 } // namespace dbase
 
 // What the cursor asks of a linked view: how many rows it shows and which window
@@ -109,6 +111,44 @@ signals:
 private:
     friend class Field;
     struct Private;
+
+    // Opening and closing, in steps.
+    void open();
+    void openSteps();
+    void close();
+    void startEngine();
+    void readIndexDefs(const std::string &driver);
+    const IndexDef *findIndexDef(const QString &name) const;
+    void openEngineCursor(const std::string &driver);
+    void openIndexFiles(const std::string &driver);
+    void buildFields();
+    void switchEngineTo(const IndexDef &def);
+    void releaseEngineCursor();
+
+    // Fetching around the window, and telling the views.
+    bool fetchNext();
+    bool fetchPrior();
+    void readBookmark(std::string &bookmark) const;
+    void putEngineOn(int windowIndex) const;
+    void fillForward();
+    void notifyMove(int heldBefore);
+    void resizeWindow();
+    int wantedCapacity() const;
+
+    // Checks and errors.
+    void checkActive() const;
+    [[noreturn]] void raiseEngineError(unsigned short status) const;
+    void check(unsigned short status) const;
+    QString withName(const QString &text) const; // "Table1: text"
+    void leaveKeyMode();
+
+    // Field access for Field: windowIndex -1 means the current record, or the search
+    // key while in key mode. False when there is no such record.
+    bool extract(int windowIndex, int ordinal, dbase::FieldValue &value) const;
+    QString memoOf(int windowIndex, int ordinal) const;
+    void putKeyValue(const Field &field, const QString &text);
+    int codePage() const;
+
     std::unique_ptr<Private> d;
 
     QString m_tableName;

@@ -1,0 +1,18 @@
+// Conversion of the table's texts between its code page and Unicode. Texts are read
+// through Windows-1252 (the character set of the viewer's texts), so a character that
+// 1252 lacks shows as '?', and written back the same way.
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+class AnsiText
+{
+public:
+    static QString toUnicode(int codePage, std::string_view bytes);
+    static std::string fromUnicode(int codePage, const QString &text);
+    // An engine message: UTF-8 when it is valid UTF-8, else Windows-1252.
+    static QString engineText(const std::string &text);
+};
