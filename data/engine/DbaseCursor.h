@@ -1,0 +1,87 @@
+// An open dBASE table: a position in the active order (the natural record-number
+// order, or a tag's order built in memory) and the read operations on it.
+//
+// The position is either on a record (a place in the order) or on the crack
+// before a place: set to begin leaves it before place 0, set to end before place
+// size, a key search before the first record whose key satisfies the condition.
+// Deleted records are in no order: they are neither walked nor counted.
+#pragma once
+
+#include "DbfFile.h"
+#include "Engine.h"
+#include "ErrorStack.h"
+#include "MemoFile.h"
+#include "TagCatalog.h"
+
+#include <memory>
+#include <string>
+
+namespace dbase {
+
+class DbaseCursor : public EngineCursor
+{
+public:
+    DbaseCursor(std::shared_ptr<ErrorStack> errors, std::unique_ptr<DbfFile> table,
+                std::unique_ptr<MemoFile> memo, std::string directory);
+    ~DbaseCursor() override;
+
+    // Opens the production index (at open) or another index file; path is its full
+    // path, fileName its name in the directory.
+    Status addIndexFile(const std::string &fileName, const std::string &path);
+
+    CursorProps properties() const override;
+    Status cursorLocale(int &codePage) const override;
+    std::vector<FieldDesc> fieldDescs() const override;
+    std::vector<IndexDesc> indexDescs() const override;
+
+    Status openIndexFile(const std::string &fileName) override;
+    Status switchToIndex(const std::string &indexFile, const std::string &tagName, bool keepCurrent) override;
+    Status indexFacts(IndexFacts &facts) const override;
+
+    Status setToBegin() override;
+    Status setToEnd() override;
+    Status getNext(std::string &record, RecordProps &props) override;
+    Status getPrior(std::string &record, RecordProps &props) override;
+    Status getCurrent(std::string &record, RecordProps &props) override;
+    Status getBookmark(std::string &bookmark) const override;
+    Status setToBookmark(const std::string &bookmark) override;
+    Status placeInOrder(std::uint32_t &place) const override;
+
+    Status countRecords(std::int32_t &count) override;
+    Status countRecordsFallback(std::int32_t &count) override;
+
+    Status extractField(int fieldNo, const std::string &record, FieldValue &value) const override;
+    Status readMemo(int fieldNo, const std::string &record, std::string &text) override;
+
+    Status blankRecord(std::string &record) const override;
+    Status putField(int fieldNo, std::string &record, const std::string &value) const override;
+    Status extractKey(const std::string &record, std::string &key) const override;
+    Status setToKey(SearchCondition condition, bool directKey, int fieldCount, int keyLength,
+                    const std::string &keyOrRecord) override;
+
+    Status releaseLock() override;
+    Status close() override;
+
+private:
+    std::size_t orderSize() const;
+    std::uint32_t recordAt(std::size_t place) const;
+    std::optional<std::size_t> placeOf(std::uint32_t recno) const;
+    Status deliver(std::string &record, RecordProps &props) const;
+    Status fail(Status code, const std::string &problem) const;
+    Status checkOpen() const;
+    const FieldDesc *fieldAt(int fieldNo, const std::string &record) const;
+    bool memoIsBlank(const FieldDesc &field, const char *data) const;
+
+    std::shared_ptr<ErrorStack> m_errors;
+    std::unique_ptr<DbfFile> m_table;
+    std::unique_ptr<MemoFile> m_memo;
+    std::string m_directory;
+    std::unique_ptr<TagCatalog> m_tags;
+    std::string m_productionIndex;            // file name of the production index, if any
+    std::shared_ptr<const SortOrder> m_order; // null: the natural order
+    int m_activeTag = -1;
+    std::size_t m_place = 0;
+    bool m_onRecord = false;
+};
+
+} // namespace dbase

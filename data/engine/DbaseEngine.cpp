@@ -1,0 +1,214 @@
+#include "DbaseEngine.h"
+
+#include "DbaseCursor.h"
+#include "DbfFile.h"
+#include "ErrorStack.h"
+#include "FileLookup.h"
+#include "MemoFile.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace dbase {
+
+namespace {
+
+// Texts are UTF-8.
+struct StatusText
+{
+    Status code;
+    const char *text;
+};
+
+constexpr StatusText kTexts[] = {
+    {status::NoPriorRecord, "Anfang der Tabelle erreicht."},
+    {status::NoNextRecord, "Ende der Tabelle erreicht."},
+    {status::NoCurrentRecord, "Kein aktueller Datensatz."},
+    {status::EndOfMemo, "Ende des Memotextes erreicht."},
+    {status::IndexOpenAlready, "Die Indexdatei ist bereits geöffnet."},
+    {status::AlreadyStarted, "Die Datenbank-Engine ist bereits gestartet."},
+    {status::TableReadOnly, "Die Tabelle kann nur gelesen werden."},
+    {status::OutOfMemory, "Nicht genügend Speicher."},
+    {status::FileNotFound, "Datei nicht gefunden."},
+    {status::FileUnreadable, "Die Datei kann nicht gelesen werden."},
+    {status::NotATable, "Die Datei ist keine dBASE-Tabelle."},
+    {status::TableDamaged, "Die Tabelle ist beschädigt."},
+    {status::MemoDamaged, "Die Memodatei ist beschädigt."},
+    {status::IndexDamaged, "Die Indexdatei ist beschädigt."},
+    {status::TableEncrypted, "Die Tabelle ist verschlüsselt und kann nicht gelesen werden."},
+    {status::FileChanged, "Die Datei wurde während des Lesens verändert."},
+    {status::UnsupportedVersion, "Diese Tabellenversion wird nicht unterstützt."},
+    {status::TagNotFound, "Index existiert nicht."},
+    {status::BadKeyExpression, "Ungültiger Indexausdruck."},
+    {status::NotOpen, "Die Tabelle oder die Datenbank-Engine ist nicht geöffnet."},
+    {status::InvalidParameter, "Ungültiger Parameter."},
+    {status::LimitExceeded, "Eine Grenze der Datenbank-Engine wurde überschritten."},
+};
+
+bool hasMemoField(const DbfFile &table)
+{
+    for (const FieldDesc &f : table.fields()) {
+        if (f.type == FieldType::Memo)
+            return true;
+    }
+    return false;
+}
+
+// The path as the error texts show it: absolute where it can be made so.
+std::string shownPath(const std::string &directory, const std::string &name)
+{
+    std::error_code ec;
+    const std::filesystem::path p = directory.empty() ? std::filesystem::path(name)
+                                                      : std::filesystem::path(directory) / name;
+    const auto absolute = std::filesystem::absolute(p, ec);
+    return ec ? p.string() : absolute.lexically_normal().string();
+}
+
+class DbaseEngine : public Engine
+{
+public:
+    Status start() override;
+    void stop() override { m_started = false; }
+    bool isStarted() const override { return m_started; }
+    std::string driverFor(const std::string &directory, const std::string &tableName) const override;
+    Status openTable(const std::string &directory, const std::string &tableName, const std::string &driver,
+                     std::unique_ptr<EngineCursor> &cursor) override;
+    std::string errorText(Status code) const override;
+    Status errorEntry(int n, int &nativeCode, std::string &text) const override;
+
+private:
+    Status openDbf(const std::string &directory, const std::string &tableName, std::unique_ptr<DbfFile> &table);
+    Status openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
+                    std::unique_ptr<MemoFile> &memo);
+    Status openProductionIndex(const std::string &directory, const std::string &tablePath, DbaseCursor &cursor);
+
+    bool m_started = false;
+    std::shared_ptr<ErrorStack> m_errors = std::make_shared<ErrorStack>();
+};
+
+Status DbaseEngine::start()
+{
+    if (m_started)
+        return status::AlreadyStarted;
+    m_started = true;
+    return status::Ok;
+}
+
+// ".DBF" is dBASE unless a FoxPro memo (.FPT) or compound index (.CDX) of the same
+// base name lies beside it; ".DB" and every other extension Paradox; ".TXT" ASCII.
+std::string DbaseEngine::driverFor(const std::string &directory, const std::string &tableName) const
+{
+    const std::string ext = FileLookup::upperExtension(tableName);
+    if (ext == ".TXT")
+        return "ASCIIDRV";
+    if (ext != ".DBF")
+        return "PARADOX";
+    for (const char *companion : {".FPT", ".CDX"}) {
+        if (FileLookup::find(directory, FileLookup::withExtension(tableName, companion)))
+            return "FOXPRO";
+    }
+    return "DBASE";
+}
+
+Status DbaseEngine::openTable(const std::string &directory, const std::string &tableName,
+                              const std::string &driver, std::unique_ptr<EngineCursor> &cursor)
+{
+    if (!m_started)
+        return m_errors->fail(status::NotOpen, shownPath(directory, tableName), "Die Datenbank-Engine läuft nicht.");
+    if (driver != "DBASE" && driver != "FOXPRO")
+        return m_errors->fail(status::InvalidParameter, shownPath(directory, tableName),
+                              "Der Tabellentyp " + driver + " wird nicht unterstützt.");
+    std::unique_ptr<DbfFile> table;
+    if (const Status s = openDbf(directory, tableName, table); s != status::Ok)
+        return s;
+    std::unique_ptr<MemoFile> memo;
+    if (const Status s = openMemo(directory, *table, driver == "FOXPRO", memo); s != status::Ok)
+        return s;
+    const bool productionIndex = table->layout().productionIndex;
+    const std::string tablePath = table->path();
+    auto opened = std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo), directory);
+    if (productionIndex) {
+        if (const Status s = openProductionIndex(directory, tablePath, *opened); s != status::Ok)
+            return s;
+    }
+    cursor = std::move(opened);
+    return status::Ok;
+}
+
+// A bare name without extension means a .DBF, as in dBASE.
+Status DbaseEngine::openDbf(const std::string &directory, const std::string &tableName,
+                            std::unique_ptr<DbfFile> &table)
+{
+    const std::string name = FileLookup::upperExtension(tableName).empty() ? tableName + ".DBF" : tableName;
+    const auto path = FileLookup::find(directory, name);
+    if (!path)
+        return m_errors->fail(status::FileNotFound, shownPath(directory, name), "");
+    const std::string shown = shownPath(std::string(), *path);
+    std::string problem;
+    if (const Status s = DbfFile::open(*path, table, problem); s != status::Ok)
+        return m_errors->fail(s, shown, problem);
+    return status::Ok;
+}
+
+Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
+                             std::unique_ptr<MemoFile> &memo)
+{
+    if (!hasMemoField(table))
+        return status::Ok;
+    const bool fpt = foxPro || table.layout().foxPro;
+    const std::string tableName = std::filesystem::path(table.path()).filename().string();
+    const std::string name = FileLookup::withExtension(tableName, fpt ? ".FPT" : ".DBT");
+    const auto path = FileLookup::find(directory, name);
+    if (!path)
+        return m_errors->fail(status::FileNotFound, shownPath(directory, name), "Die Memodatei der Tabelle fehlt.");
+    std::string problem;
+    const auto kind = fpt ? MemoFile::Kind::FoxPro : MemoFile::Kind::Dbase;
+    if (const Status s = MemoFile::open(*path, kind, memo, problem); s != status::Ok)
+        return m_errors->fail(s, shownPath(std::string(), *path), problem);
+    return status::Ok;
+}
+
+// The header's production-index flag promises an .MDX of the table's base name.
+Status DbaseEngine::openProductionIndex(const std::string &directory, const std::string &tablePath,
+                                        DbaseCursor &cursor)
+{
+    const std::string tableName = std::filesystem::path(tablePath).filename().string();
+    const std::string name = FileLookup::withExtension(tableName, ".MDX");
+    const auto path = FileLookup::find(directory, name);
+    if (!path)
+        return m_errors->fail(status::FileNotFound, shownPath(directory, name),
+                              "Die Tabelle hat laut Kopf einen Produktionsindex, die Indexdatei fehlt aber.");
+    const std::string found = std::filesystem::path(*path).filename().string();
+    return cursor.addIndexFile(found, shownPath(std::string(), *path));
+}
+
+std::string DbaseEngine::errorText(Status code) const
+{
+    for (const StatusText &t : kTexts) {
+        if (t.code == code)
+            return t.text;
+    }
+    return {};
+}
+
+Status DbaseEngine::errorEntry(int n, int &nativeCode, std::string &text) const
+{
+    const ErrorEntry *entry = m_errors->entry(n);
+    if (!entry) {
+        nativeCode = 0;
+        text.clear();
+        return status::NoEntry;
+    }
+    nativeCode = entry->nativeCode;
+    text = entry->text;
+    return entry->code;
+}
+
+} // namespace
+
+std::unique_ptr<Engine> createDbaseEngine()
+{
+    return std::make_unique<DbaseEngine>();
+}
+
+} // namespace dbase

@@ -1,0 +1,308 @@
+#include "DbfFile.h"
+
+#include "CodePage.h"
+#include "ReadOnlyFile.h"
+
+#include <cstring>
+
+namespace dbase {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 32;
+constexpr std::size_t kDescriptorSize = 32;
+
+std::uint16_t u16(std::string_view b, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at])
+                                      | static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+std::uint32_t u32(std::string_view b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(u16(b, at)) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16;
+}
+
+std::string hexByte(unsigned v)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
+}
+
+enum class VersionKind { Dbase, FoxPro, VisualFoxPro, Dbase7, Unknown };
+
+VersionKind kindOf(std::uint8_t version)
+{
+    switch (version) {
+    case 0x03: case 0x83: case 0x8B: case 0x8E: case 0xCB: case 0x43: case 0x63:
+        return VersionKind::Dbase;
+    case 0xF5:
+        return VersionKind::FoxPro;
+    case 0x30: case 0x31: case 0x32:
+        return VersionKind::VisualFoxPro;
+    case 0x04: case 0x8C:
+        return VersionKind::Dbase7;
+    default:
+        return VersionKind::Unknown;
+    }
+}
+
+FieldType typeOf(char letter, int width, int decimals, bool visualFoxPro)
+{
+    switch (letter) {
+    case 'C': return FieldType::Text;
+    case 'N':
+        if (decimals == 0 && width <= 4)
+            return FieldType::SmallInt;
+        if (decimals == 0 && width <= 9)
+            return FieldType::Integer;
+        return FieldType::Number;
+    case 'F': return FieldType::Number;
+    case 'D': return FieldType::Date;
+    case 'L': return FieldType::Logical;
+    case 'M': case 'G': case 'P': return FieldType::Memo;
+    case 'B': return visualFoxPro ? FieldType::Other : FieldType::Memo; // VFP: an 8-byte double
+    default: return FieldType::Other;
+    }
+}
+
+// Reads the descriptor at offset, whose field starts at recordOffset.
+Status readDescriptor(std::string_view d, int number, int recordOffset, bool visualFoxPro,
+                      FieldDesc &field, std::string &problem)
+{
+    const std::size_t nameEnd = std::min<std::size_t>(d.substr(0, 11).find('\0'), 11);
+    field.name = std::string(d.substr(0, nameEnd));
+    field.typeLetter = d[11];
+    const auto lengthByte = static_cast<unsigned char>(d[16]);
+    const auto decimalByte = static_cast<unsigned char>(d[17]);
+    // Clipper and FoxPro store long character fields with the decimal byte as the
+    // width's high byte.
+    const bool longText = field.typeLetter == 'C' && decimalByte != 0;
+    field.width = longText ? lengthByte + 256 * decimalByte : lengthByte;
+    field.decimals = longText ? 0 : decimalByte;
+    field.offset = recordOffset;
+    field.type = typeOf(field.typeLetter, field.width, field.decimals, visualFoxPro);
+    const std::string which = "Feld " + std::to_string(number) + " (" + field.name + ")";
+    if (field.name.empty()) {
+        problem = "Feld " + std::to_string(number) + " hat keinen Namen.";
+        return status::TableDamaged;
+    }
+    if (field.width == 0) {
+        problem = which + " hat die Breite 0.";
+        return status::TableDamaged;
+    }
+    if (field.decimals > 0 && field.decimals >= field.width) {
+        problem = which + " hat mehr Nachkommastellen als Stellen.";
+        return status::TableDamaged;
+    }
+    return status::Ok;
+}
+
+// The descriptors end with 0x0D (some writers: 0x00) at a descriptor start, before
+// headerLength. Answers the field count, or -1 when no terminator is found.
+int countDescriptors(std::string_view head, std::size_t headerLength)
+{
+    int count = 0;
+    for (std::size_t at = kHeaderSize; at < headerLength; at += kDescriptorSize, ++count) {
+        if (head[at] == '\x0D' || head[at] == '\0')
+            return count;
+        if (at + kDescriptorSize >= headerLength)
+            return -1; // a descriptor would reach into the records
+    }
+    return -1;
+}
+
+Status checkVersion(std::uint8_t version, DbfLayout &layout, std::string &problem)
+{
+    switch (kindOf(version)) {
+    case VersionKind::Dbase7:
+        problem = "Tabellen im Format von dBASE 7 (Version " + hexByte(version) + ") werden nicht unterstützt.";
+        return status::UnsupportedVersion;
+    case VersionKind::Unknown:
+        problem = "Die Versionskennung " + hexByte(version) + " ist keine bekannte dBASE-Version.";
+        return status::NotATable;
+    case VersionKind::FoxPro:
+        layout.foxPro = true;
+        break;
+    case VersionKind::VisualFoxPro:
+        layout.foxPro = true;
+        layout.visualFoxPro = true;
+        break;
+    case VersionKind::Dbase:
+        break;
+    }
+    return status::Ok;
+}
+
+Status checkFields(std::string_view head, DbfLayout &layout, std::string &problem)
+{
+    const int count = countDescriptors(head, layout.headerLength);
+    if (count < 0) {
+        problem = "Das Ende der Feldbeschreibungen (0x0D) fehlt im Tabellenkopf von "
+                  + std::to_string(layout.headerLength) + " Bytes.";
+        return status::TableDamaged;
+    }
+    if (count == 0) {
+        problem = "Die Tabelle beschreibt keine Felder.";
+        return status::TableDamaged;
+    }
+    if (count > DbfFile::kMaxFields) {
+        problem = "Die Tabelle hat " + std::to_string(count) + " Felder, höchstens "
+                  + std::to_string(DbfFile::kMaxFields) + " werden gelesen.";
+        return status::LimitExceeded;
+    }
+    int offset = 1;
+    for (int i = 0; i < count; ++i) {
+        FieldDesc field;
+        const Status s = readDescriptor(head.substr(kHeaderSize + kDescriptorSize * i, kDescriptorSize),
+                                        i + 1, offset, layout.visualFoxPro, field, problem);
+        if (s != status::Ok)
+            return s;
+        offset += field.width;
+        layout.fields.push_back(std::move(field));
+    }
+    if (offset != layout.recordLength) {
+        problem = "Die Satzlänge im Tabellenkopf (" + std::to_string(layout.recordLength)
+                  + ") passt nicht zur Summe der Feldbreiten + 1 (" + std::to_string(offset) + ").";
+        return status::TableDamaged;
+    }
+    return status::Ok;
+}
+
+Status checkRecordArea(const DbfLayout &layout, std::uint64_t fileSize, std::string &problem)
+{
+    const std::uint64_t room = (fileSize - layout.headerLength) / layout.recordLength;
+    if (layout.recordCount > room) {
+        problem = "Der Tabellenkopf gibt " + std::to_string(layout.recordCount)
+                  + " Datensätze an, die Datei enthält aber nur " + std::to_string(room)
+                  + " (Datei gekürzt?).";
+        return status::TableDamaged;
+    }
+    return status::Ok;
+}
+
+} // namespace
+
+Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLayout &layout,
+                            std::string &problem)
+{
+    layout = DbfLayout{};
+    if (fileSize < kHeaderSize || head.size() < kHeaderSize) {
+        problem = "Die Datei ist mit " + std::to_string(fileSize)
+                  + " Bytes kürzer als ein Tabellenkopf (32 Bytes).";
+        return status::NotATable;
+    }
+    layout.version = static_cast<std::uint8_t>(head[0]);
+    if (const Status s = checkVersion(layout.version, layout, problem); s != status::Ok)
+        return s;
+    if (head[15] != '\0') {
+        problem = "Die Datensätze sind verschlüsselt.";
+        return status::TableEncrypted;
+    }
+    layout.recordCount = u32(head, 4);
+    layout.headerLength = u16(head, 8);
+    layout.recordLength = u16(head, 10);
+    layout.productionIndex = !layout.foxPro && head[28] == '\x01';
+    layout.languageDriver = static_cast<std::uint8_t>(head[29]);
+    if (layout.headerLength < kHeaderSize + kDescriptorSize + 1 || layout.recordLength < 2) {
+        problem = "Kopflänge (" + std::to_string(layout.headerLength) + ") oder Satzlänge ("
+                  + std::to_string(layout.recordLength) + ") im Tabellenkopf ist unmöglich klein.";
+        return status::TableDamaged;
+    }
+    if (layout.headerLength > fileSize || layout.headerLength > head.size()) {
+        problem = "Der Tabellenkopf soll " + std::to_string(layout.headerLength)
+                  + " Bytes lang sein, die Datei hat aber nur " + std::to_string(fileSize) + ".";
+        return status::TableDamaged;
+    }
+    if (const Status s = checkFields(head, layout, problem); s != status::Ok)
+        return s;
+    return checkRecordArea(layout, fileSize, problem);
+}
+
+Status DbfFile::open(const std::string &path, std::unique_ptr<DbfFile> &file, std::string &problem)
+{
+    ReadOnlyFile in;
+    if (const Status s = in.open(path, problem); s != status::Ok)
+        return s;
+    const std::uint64_t size = in.size();
+    std::string head;
+    // The header length is a 16-bit number: 64 KiB hold any header.
+    if (const Status s = in.readAt(0, std::min<std::uint64_t>(size, 0x10000), head, problem); s != status::Ok)
+        return s;
+    DbfLayout layout;
+    if (const Status s = checkHeader(head, size, layout, problem); s != status::Ok)
+        return s;
+    std::string records;
+    const std::uint64_t bytes = std::uint64_t(layout.recordCount) * layout.recordLength;
+    if (const Status s = in.readAt(layout.headerLength, bytes, records, problem); s != status::Ok)
+        return s;
+    if (records.size() != bytes) {
+        problem = "Die Datei wurde beim Lesen kürzer.";
+        return status::FileChanged;
+    }
+    file.reset(new DbfFile(path, std::move(layout), std::move(records)));
+    return status::Ok;
+}
+
+DbfFile::DbfFile(std::string path, DbfLayout layout, std::string records)
+    : m_path(std::move(path)), m_layout(std::move(layout)), m_records(std::move(records))
+{
+    indexLiveRecords();
+    m_codePage = chooseCodePage();
+}
+
+void DbfFile::indexLiveRecords()
+{
+    m_live.reserve(m_layout.recordCount);
+    for (std::uint32_t r = 1; r <= m_layout.recordCount; ++r) {
+        if (!isDeleted(r))
+            m_live.push_back(r);
+    }
+}
+
+// A table that names no known code page gets one guessed from its text fields.
+int DbfFile::chooseCodePage() const
+{
+    if (const int cp = CodePage::fromLanguageDriver(m_layout.languageDriver); cp != 0)
+        return cp;
+    std::string texts;
+    const std::uint32_t sample = std::min<std::uint32_t>(m_layout.recordCount, 5000);
+    for (std::uint32_t r = 1; r <= sample; ++r) {
+        for (const FieldDesc &f : m_layout.fields) {
+            if (f.type == FieldType::Text)
+                texts.append(recordData(r) + f.offset, static_cast<std::size_t>(f.width));
+        }
+    }
+    return CodePage::guessFromText(texts);
+}
+
+const char *DbfFile::recordData(std::uint32_t recno) const
+{
+    if (recno < 1 || recno > m_layout.recordCount)
+        return nullptr;
+    return m_records.data() + std::size_t(recno - 1) * m_layout.recordLength;
+}
+
+bool DbfFile::isDeleted(std::uint32_t recno) const
+{
+    const char *data = recordData(recno);
+    return data == nullptr || data[0] == '*';
+}
+
+std::string DbfFile::versionName(std::uint8_t version)
+{
+    switch (version) {
+    case 0x03: return "dBASE III/IV ohne Memo";
+    case 0x83: return "dBASE III mit Memo";
+    case 0x8B: return "dBASE IV mit Memo";
+    case 0x8E: return "dBASE IV mit SQL-Tabelle";
+    case 0xCB: return "dBASE IV SQL-Tabelle mit Memo";
+    case 0x43: return "dBASE IV SQL-Tabelle";
+    case 0x63: return "dBASE IV SQL-Systemdatei";
+    case 0xF5: return "FoxPro mit Memo";
+    case 0x30: case 0x31: case 0x32: return "Visual FoxPro";
+    default: return "unbekannt";
+    }
+}
+
+} // namespace dbase

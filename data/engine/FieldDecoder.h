@@ -1,0 +1,24 @@
+// Turns the stored text of a record's field into a value, and a value into the
+// stored text (for the key-search buffer). dBASE stores every field as text: C
+// blank-padded on the right, N right-justified, D as YYYYMMDD, L as one letter.
+#pragma once
+
+#include "EngineTypes.h"
+
+#include <string>
+#include <string_view>
+
+namespace dbase {
+
+class FieldDecoder
+{
+public:
+    // field's bytes in record data (which holds at least field.offset + field.width
+    // bytes). Memo fields are not decoded here (their blank state needs the memo file).
+    static FieldValue decode(const FieldDesc &field, const char *data);
+    // Writes value into field's place in data: texts left-aligned, numbers
+    // right-aligned, blank-padded, cut to the field's width.
+    static void encode(const FieldDesc &field, std::string_view value, char *data);
+};
+
+} // namespace dbase

@@ -1,0 +1,69 @@
+#include "ReadOnlyFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dbase {
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Status ReadOnlyFile::open(const std::string &path, std::string &problem)
+{
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
+        const int err = errno;
+        problem = std::strerror(err);
+        return err == ENOENT ? status::FileNotFound : status::FileUnreadable;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem = "Keine gewöhnliche Datei.";
+        return status::FileUnreadable;
+    }
+    return status::Ok;
+}
+
+std::uint64_t ReadOnlyFile::size() const
+{
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || st.st_size < 0)
+        return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+Status ReadOnlyFile::readAt(std::uint64_t offset, std::uint64_t length, std::string &out,
+                            std::string &problem) const
+{
+    out.clear();
+    const std::uint64_t fileSize = size();
+    if (offset >= fileSize)
+        return status::Ok;
+    length = std::min(length, fileSize - offset);
+    out.resize(static_cast<std::size_t>(length));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::pread(m_fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            problem = std::strerror(errno);
+            out.clear();
+            return status::FileUnreadable;
+        }
+        if (n == 0)
+            break; // the file shrank since size() was read
+        done += static_cast<std::size_t>(n);
+    }
+    out.resize(done);
+    return status::Ok;
+}
+
+} // namespace dbase

@@ -1,0 +1,34 @@
+// A file opened read-only with bounded positional reads (pread): no shared file
+// position, and every read is checked against the file's size at the moment of
+// the read, since another program may shrink the file while we hold it open.
+#pragma once
+
+#include "EngineTypes.h"
+
+#include <cstdint>
+#include <string>
+
+namespace dbase {
+
+class ReadOnlyFile
+{
+public:
+    ReadOnlyFile() = default;
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile &) = delete;
+    ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
+
+    // FileNotFound or FileUnreadable, with the system's reason in problem.
+    Status open(const std::string &path, std::string &problem);
+    bool isOpen() const { return m_fd >= 0; }
+    // The file's current size; 0 when it cannot be determined.
+    std::uint64_t size() const;
+    // Reads up to length bytes at offset into out (fewer at the end of the file).
+    // FileUnreadable on an I/O error.
+    Status readAt(std::uint64_t offset, std::uint64_t length, std::string &out, std::string &problem) const;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace dbase

@@ -1,0 +1,155 @@
+#include "TableDump.h"
+
+#include "CodePage.h"
+#include "DbaseEngine.h"
+#include "DbfFile.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+using namespace dbase;
+
+std::string hex2(unsigned v)
+{
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "0x%02X", v & 0xFF);
+    return buf;
+}
+
+// An open table: the engine and a cursor on it, or the composed error text.
+struct OpenTable
+{
+    std::unique_ptr<Engine> engine = createDbaseEngine();
+    std::unique_ptr<EngineCursor> cursor;
+    int codePage = 1252;
+
+    std::string failure(Status code) const
+    {
+        std::string message = engine->errorText(code);
+        int native = 0;
+        std::string text;
+        for (int n = 1; engine->errorEntry(n, native, text) != status::NoEntry && n < 16; ++n)
+            message += "\n" + text;
+        return message.empty() ? "Fehler " + hex2(code >> 8) + hex2(code).substr(2) : message;
+    }
+
+    bool open(const std::string &path, std::ostream &err)
+    {
+        const std::filesystem::path p(path);
+        const std::string dir = p.parent_path().string();
+        const std::string name = p.filename().string();
+        engine->start();
+        const Status s = engine->openTable(dir, name, engine->driverFor(dir, name), cursor);
+        if (s != status::Ok) {
+            err << "tabledump: " << failure(s) << '\n';
+            return false;
+        }
+        cursor->cursorLocale(codePage);
+        return true;
+    }
+
+    std::string utf8(const std::string &stored) const
+    {
+        return CodePage::ansiToUtf8(CodePage::toAnsi(codePage, stored));
+    }
+};
+
+std::string csvQuoted(const std::string &text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string q = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            q += '"';
+        q += c;
+    }
+    return q + '"';
+}
+
+std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::string &record)
+{
+    if (field.type == FieldType::Memo) {
+        std::string note;
+        t.cursor->readMemo(fieldNo, record, note);
+        return t.utf8(note);
+    }
+    FieldValue v;
+    if (t.cursor->extractField(fieldNo, record, v) != status::Ok || v.blank)
+        return {};
+    if (field.type == FieldType::SmallInt || field.type == FieldType::Integer)
+        return std::to_string(v.integer);
+    return t.utf8(v.text);
+}
+
+void printFields(const OpenTable &t, std::ostream &out)
+{
+    out << "Felder:\n";
+    int n = 0;
+    for (const FieldDesc &f : t.cursor->fieldDescs())
+        out << "  " << ++n << ' ' << t.utf8(f.name) << ' ' << f.typeLetter << ' ' << f.width << ' '
+            << f.decimals << '\n';
+}
+
+void printTags(const OpenTable &t, std::ostream &out)
+{
+    out << "Indizes:\n";
+    for (const IndexDesc &d : t.cursor->indexDescs())
+        out << "  " << d.tagName << " (" << d.indexFile << ") " << d.keyType << ' ' << d.keySize << ": "
+            << t.utf8(d.expression) << (d.descending ? " absteigend" : "") << (d.unique ? " eindeutig" : "")
+            << '\n';
+}
+
+} // namespace
+
+int TableDump::info(const Options &options, std::ostream &out, std::ostream &err)
+{
+    OpenTable t;
+    if (!t.open(options.table, err))
+        return 1;
+    std::unique_ptr<DbfFile> file;
+    std::string problem;
+    DbfFile::open(options.table, file, problem); // the engine has just read it
+    std::int32_t count = 0;
+    t.cursor->countRecords(count);
+    const DbfLayout &layout = file->layout();
+    out << "Datei: " << std::filesystem::path(options.table).filename().string() << '\n'
+        << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version) << ")\n"
+        << "Codepage: " << t.codePage << " (Sprachkennung " << hex2(layout.languageDriver) << ")\n"
+        << "Datensaetze: " << count << " (gespeichert " << layout.recordCount << ")\n"
+        << "Satzlaenge: " << layout.recordLength << '\n';
+    printFields(t, out);
+    printTags(t, out);
+    return 0;
+}
+
+int TableDump::records(const Options &options, std::ostream &out, std::ostream &err)
+{
+    OpenTable t;
+    if (!t.open(options.table, err))
+        return 1;
+    if (!options.order.empty()) {
+        if (const Status s = t.cursor->switchToIndex("", options.order, false); s != status::Ok) {
+            err << "tabledump: " << t.failure(s) << '\n';
+            return 1;
+        }
+    }
+    // A key search before the walk (--seek) belongs here, once offered.
+    const std::vector<FieldDesc> fields = t.cursor->fieldDescs();
+    out << "RECNO";
+    for (const FieldDesc &f : fields)
+        out << ',' << csvQuoted(t.utf8(f.name));
+    out << '\n';
+    t.cursor->setToBegin();
+    std::string record;
+    RecordProps props;
+    while (t.cursor->getNext(record, props) == status::Ok) {
+        out << props.physicalNumber;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            out << ',' << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record));
+        out << '\n';
+    }
+    return 0;
+}

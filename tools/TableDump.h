@@ -1,0 +1,22 @@
+// What tabledump prints: a table's header facts, fields and index tags (info), or
+// its records as CSV in UTF-8 (a header row "RECNO,<field names>", the record
+// number first, notes as full text), in the natural order or a tag's order.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+class TableDump
+{
+public:
+    struct Options
+    {
+        std::string table;   // path of the .DBF
+        std::string order;   // tag name; "" for the natural (record-number) order
+        std::string seek;    // reserved for a key search before the walk (not yet offered)
+    };
+
+    // Both answer the process exit code; failures go to err with the engine's texts.
+    static int info(const Options &options, std::ostream &out, std::ostream &err);
+    static int records(const Options &options, std::ostream &out, std::ostream &err);
+};
