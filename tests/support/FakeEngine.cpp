@@ -127,7 +127,7 @@ std::vector<int> FakeEngine::activeSequence() const
 
 void FakeEngine::failCall(const std::string &op, Status status, int atCall, bool sticky)
 {
-    m_failures.push_back({op, status, calls(op) + atCall, sticky});
+    m_failures.push_back({op, status, m_lifetimeCalls[op] + atCall, sticky});
 }
 
 void FakeEngine::failCounts()
@@ -152,7 +152,8 @@ int FakeEngine::totalCalls() const
 
 Status FakeEngine::enter(const std::string &op) const
 {
-    const int n = ++m_calls[op];
+    ++m_calls[op];
+    const int n = ++m_lifetimeCalls[op];
     m_log.push_back(op);
     for (const Failure &f : m_failures)
         if (f.op == op && (n == f.atCall || (f.sticky && n > f.atCall)))

@@ -92,7 +92,7 @@ public:
     // ---- Call counting ------------------------------------------------------------------
     int calls(const std::string &op) const;
     int totalCalls() const;
-    void resetCalls() { m_calls.clear(); }
+    void resetCalls() { m_calls.clear(); m_log.clear(); } // also the call log
     // Every call in order, e.g. {"setToBookmark", "getNext", "getBookmark"}.
     const std::vector<std::string> &callLog() const { return m_log; }
 
@@ -140,6 +140,7 @@ private:
     std::vector<FakeErrorEntry> m_errorEntries;
     std::vector<Failure> m_failures;
     mutable std::map<std::string, int> m_calls;
+    mutable std::map<std::string, int> m_lifetimeCalls; // never reset: failures count these
     mutable std::vector<std::string> m_log;
 };
 
