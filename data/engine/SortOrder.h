@@ -29,7 +29,10 @@ public:
     // The place of a record, if it is in the order.
     std::optional<std::size_t> placeOf(std::uint32_t recno) const;
     // First place whose key is >= key (or > key when strictlyGreater); size() if none.
-    // key is in the encoded form of KeyExpression::encode().
+    // In a descending order, "greater" means "later in the order", i.e. smaller.
+    // key is in the encoded form of KeyExpression::encode(); a text key shorter than
+    // the key size counts as filled up with blanks. Throws KeyExpressionError for a
+    // numeric key that is not 12 bytes long.
     std::size_t seek(const std::string &key, bool strictlyGreater) const;
 
     const KeyExpression &expression() const { return *m_expression; }
@@ -37,6 +40,12 @@ public:
 private:
     SortOrder(const RecordSource &source, std::shared_ptr<const KeyExpression> expression,
               bool descending);
+    // Both precompute every live record's key into a temporary vector, sort it with
+    // the record number as the tie-break, and keep only the record numbers.
+    void sortByNumber();
+    void sortByText();
+    Key keyAt(std::size_t place) const;
+    int compareInOrder(const Key &a, const Key &b) const;
 
     const RecordSource &m_source;
     std::shared_ptr<const KeyExpression> m_expression;
