@@ -95,6 +95,9 @@ public:
     void resetCalls() { m_calls.clear(); m_log.clear(); } // also the call log
     // Every call in order, e.g. {"setToBookmark", "getNext", "getBookmark"}.
     const std::vector<std::string> &callLog() const { return m_log; }
+    // The value of the last putField call, as the cursor passed it.
+    const std::string &lastPutValue() const { return m_lastPut; }
+    void notePut(const std::string &value) const { m_lastPut = value; }
 
     // ---- dbase::Engine ---------------------------------------------------------------
     dbase::Status start() override;
@@ -142,6 +145,7 @@ private:
     mutable std::map<std::string, int> m_calls;
     mutable std::map<std::string, int> m_lifetimeCalls; // never reset: failures count these
     mutable std::vector<std::string> m_log;
+    mutable std::string m_lastPut;
 };
 
 // Text in UTF-8 (source code) to the fake table's cp1252 bytes.

@@ -284,6 +284,7 @@ Status FakeEngineCursor::putField(int fieldNo, std::string &record, const std::s
 {
     if (const Status s = m_engine.enter("putField"); s != st::Ok)
         return s;
+    m_engine.notePut(value);
     const auto &fields = m_engine.fields();
     if (fieldNo < 1 || fieldNo > int(fields.size()) || int(record.size()) < m_engine.recordSize())
         return st::InvalidParameter;
