@@ -178,7 +178,7 @@ void Form1::openTable(dbase::Engine &engine)
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         const dbase::Status status = engine.start();
         QGuiApplication::restoreOverrideCursor();
-        if (status != dbase::Ok && status != dbase::AlreadyStarted)
+        if (status != dbase::status::Ok && status != dbase::status::AlreadyStarted)
             throw EDBEngineError::notStarted(status);
     }
     m_table->setActive(true);
