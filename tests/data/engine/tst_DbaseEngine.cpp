@@ -1,0 +1,384 @@
+#include "DbaseEngine.h"
+#include "DbfFixture.h"
+#include "TableWriter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace dbase;
+
+Q_DECLARE_METATYPE(dbase::Status)
+
+namespace {
+
+const std::vector<fixture::Field> kNoteFields = {{"NAME", 'C', 10}, {"KLASSE", 'N', 4}, {"TEXT", 'M', 10}};
+
+// Municipality rows for the writer: name, state, MIN, KLASSE, note.
+std::vector<std::string> municipality(const std::string &name, const std::string &bl, const std::string &min,
+                                      const std::string &klasse, const std::string &note = {})
+{
+    std::string lower = name;
+    for (char &c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return {name, "10101", "Bezirk", bl, "47.00", "15.00", "100", min, "300", "120", "150", klasse, lower, note};
+}
+
+// Names of the walk from the current engine position onwards, field 1.
+QStringList walk(EngineCursor &cursor, int field = 1)
+{
+    QStringList names;
+    std::string record;
+    RecordProps props;
+    while (cursor.getNext(record, props) == status::Ok) {
+        FieldValue v;
+        cursor.extractField(field, record, v);
+        names << QString::fromStdString(v.text);
+    }
+    return names;
+}
+
+} // namespace
+
+class tst_DbaseEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void driverRule_data();
+    void driverRule();
+    void companionFilesInAnyLetterCase();
+    void openFailuresNameTheFile_data();
+    void openFailuresNameTheFile();
+    void naturalOrderSkipsDeletedRecords();
+    void bookmarksAndPlaces();
+    void memoBlankness();
+    void memoFileShrinksWhileOpen();
+    void tagOrdersAndKeySearch();
+    void switchFailures();
+
+private:
+    QString writeTable(const QString &name, const std::vector<std::string> &records, const std::string &deleted = {},
+                       quint8 flags28 = 0);
+    Status open(const QString &name, std::unique_ptr<EngineCursor> &cursor);
+    QString errorLines() const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Engine> m_engine;
+};
+
+void tst_DbaseEngine::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_engine = createDbaseEngine();
+    QCOMPARE(m_engine->start(), status::Ok);
+    QCOMPARE(m_engine->start(), status::AlreadyStarted);
+}
+
+QString tst_DbaseEngine::writeTable(const QString &name, const std::vector<std::string> &records,
+                                    const std::string &deleted, quint8 flags28)
+{
+    QByteArray bytes = fixture::table({{"NAME", 'C', 10}, {"KLASSE", 'N', 4}}, records, 0x03, 0x57, deleted);
+    bytes[28] = char(flags28);
+    const QString path = m_dir->filePath(name);
+    return fixture::write(path, bytes) ? path : QString();
+}
+
+Status tst_DbaseEngine::open(const QString &name, std::unique_ptr<EngineCursor> &cursor)
+{
+    const std::string dir = m_dir->path().toStdString();
+    return m_engine->openTable(dir, name.toStdString(), m_engine->driverFor(dir, name.toStdString()), cursor);
+}
+
+// The error stack as the cursor would read it: one line per entry.
+QString tst_DbaseEngine::errorLines() const
+{
+    QStringList lines;
+    int native = 0;
+    std::string text;
+    for (int n = 1; m_engine->errorEntry(n, native, text) != status::NoEntry; ++n)
+        lines << QString::fromStdString(text);
+    return lines.join('\n');
+}
+
+void tst_DbaseEngine::driverRule_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QStringList>("beside");
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("plain dBASE") << "CD_GIS.DBF" << QStringList{"CD_GIS.DBT", "CD_GIS.MDX"} << "DBASE";
+    QTest::newRow("FPT beside") << "CD_GIS.DBF" << QStringList{"CD_GIS.FPT"} << "FOXPRO";
+    QTest::newRow("CDX beside, lower case") << "CD_GIS.DBF" << QStringList{"cd_gis.cdx"} << "FOXPRO";
+    QTest::newRow("mixed case table name") << "Cd_Gis.dbf" << QStringList{"CD_GIS.Fpt"} << "FOXPRO";
+    QTest::newRow("FPT of another table") << "CD_GIS.DBF" << QStringList{"OTHER.FPT"} << "DBASE";
+    QTest::newRow("Paradox") << "CD_GIS.DB" << QStringList{} << "PARADOX";
+    QTest::newRow("ASCII") << "CD_GIS.txt" << QStringList{} << "ASCIIDRV";
+    QTest::newRow("other extension") << "CD_GIS.CSV" << QStringList{} << "PARADOX";
+}
+
+void tst_DbaseEngine::driverRule()
+{
+    QFETCH(QString, table);
+    QFETCH(QStringList, beside);
+    for (const QString &f : beside)
+        QVERIFY(fixture::write(m_dir->filePath(f), "x"));
+    QTEST(QString::fromStdString(m_engine->driverFor(m_dir->path().toStdString(), table.toStdString())), "driver");
+}
+
+// A table written on DOS as cd_gis.dbf with CD_GIS.DBT is opened as CD_GIS.DBF.
+void tst_DbaseEngine::companionFilesInAnyLetterCase()
+{
+    std::vector<int> blocks;
+    QVERIFY(fixture::write(m_dir->filePath("CD_GIS.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
+    QVERIFY(fixture::write(m_dir->filePath("cd_gis.dbf"),
+                           fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    std::string record, note;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::Ok);
+    QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+    QCOMPARE(note, std::string("Keller"));
+    FieldValue klasse;
+    QCOMPARE(cursor->extractField(2, record, klasse), status::Ok);
+    QVERIFY(!klasse.blank);
+    QCOMPARE(klasse.integer, -5);
+}
+
+void tst_DbaseEngine::openFailuresNameTheFile_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<dbase::Status>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("no table") << "none" << status::FileNotFound << "Datei nicht gefunden." << "CD_GIS.DBF" << "";
+    QTest::newRow("truncated table") << "truncated" << status::TableDamaged << "Die Tabelle ist beschädigt."
+                                     << "CD_GIS.DBF" << "gibt 3 Datensätze an";
+    QTest::newRow("production index flag, no MDX") << "flag" << status::FileNotFound << "Datei nicht gefunden."
+                                                   << "CD_GIS.MDX" << "Produktionsindex";
+    QTest::newRow("memo file missing") << "nomemo" << status::FileNotFound << "Datei nicht gefunden."
+                                       << "CD_GIS.DBT" << "Memodatei";
+    QTest::newRow("dBASE 7") << "seven" << status::UnsupportedVersion
+                             << "Diese Tabellenversion wird nicht unterstützt." << "CD_GIS.DBF" << "dBASE 7";
+}
+
+// The status has its German text, and the error stack names the file and what is wrong.
+void tst_DbaseEngine::openFailuresNameTheFile()
+{
+    QFETCH(QString, setup);
+    QFETCH(dbase::Status, code);
+    const QString table = m_dir->filePath("CD_GIS.DBF");
+    if (setup == "truncated") {
+        QVERIFY(!writeTable("CD_GIS.DBF", {"a", "b", "c"}).isEmpty());
+        QVERIFY(QFile::resize(table, QFileInfo(table).size() - 20));
+    } else if (setup == "flag") {
+        QVERIFY(!writeTable("CD_GIS.DBF", {"a"}, {}, 0x01).isEmpty());
+    } else if (setup == "nomemo") {
+        QVERIFY(fixture::write(table, fixture::table(kNoteFields, {"Wien"})));
+    } else if (setup == "seven") {
+        QByteArray b = fixture::table(kNoteFields, {"Wien"});
+        b[0] = char(0x8C);
+        QVERIFY(fixture::write(table, b));
+    }
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("CD_GIS.DBF", cursor), code);
+    QVERIFY(!cursor);
+    QTEST(QString::fromStdString(m_engine->errorText(code)), "text");
+    int native = -1;
+    std::string entry;
+    QCOMPARE(m_engine->errorEntry(1, native, entry), code);
+    QCOMPARE(native, 0);
+    QFETCH(QString, file);
+    QCOMPARE(QString::fromStdString(entry), "Datei: " + QDir(m_dir->path()).absoluteFilePath(file));
+    QFETCH(QString, detail);
+    QVERIFY2(errorLines().contains(detail), qPrintable(errorLines()));
+}
+
+void tst_DbaseEngine::naturalOrderSkipsDeletedRecords()
+{
+    QVERIFY(!writeTable("T.DBF", {"a", "b", "c", "d", "e"}, "**  *").isEmpty());
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    std::int32_t count = -1;
+    QCOMPARE(cursor->countRecords(count), status::Ok);
+    QCOMPARE(count, 2);
+    QCOMPARE(cursor->countRecordsFallback(count), status::Ok);
+    QCOMPARE(count, 2);
+    QCOMPARE(walk(*cursor), (QStringList{"c", "d"}));
+    std::string record;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::NoNextRecord);
+    QCOMPARE(cursor->getPrior(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 4u);
+    QCOMPARE(cursor->getPrior(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 3u);
+    QCOMPARE(cursor->getPrior(record, props), status::NoPriorRecord);
+    QCOMPARE(cursor->getCurrent(record, props), status::NoCurrentRecord);
+    QCOMPARE(cursor->setToEnd(), status::Ok);
+    QCOMPARE(cursor->getPrior(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 4u);
+    QCOMPARE(int(record.size()), cursor->properties().recordSize);
+}
+
+void tst_DbaseEngine::bookmarksAndPlaces()
+{
+    QVERIFY(!writeTable("T.DBF", {"a", "b", "c", "d"}, " *").isEmpty());
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    const CursorProps p = cursor->properties();
+    QCOMPARE(p.bookmarkSize, 4);
+    QVERIFY(!p.canModify);
+    QCOMPARE(int(p.numbering), int(NumberingKind::Physical));
+    std::string record, mark;
+    RecordProps props;
+    QCOMPARE(cursor->getBookmark(mark), status::NoCurrentRecord);
+    cursor->getNext(record, props);
+    cursor->getNext(record, props); // record 3: record 2 is deleted
+    QCOMPARE(props.physicalNumber, 3u);
+    QCOMPARE(cursor->getBookmark(mark), status::Ok);
+    QCOMPARE(int(mark.size()), p.bookmarkSize);
+    std::uint32_t place = 99;
+    QCOMPARE(cursor->placeInOrder(place), status::Ok);
+    QCOMPARE(place, 1u);
+    cursor->setToBegin();
+    QCOMPARE(cursor->setToBookmark(mark), status::Ok);
+    QCOMPARE(cursor->getCurrent(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 3u);
+    QCOMPARE(cursor->getNext(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 4u);
+    // A bookmark of a deleted record, or of none, is refused.
+    QCOMPARE(cursor->setToBookmark(std::string("\x02\x00\x00\x00", 4)), status::InvalidParameter);
+    QCOMPARE(cursor->setToBookmark(std::string("\x09\x00\x00\x00", 4)), status::InvalidParameter);
+    QCOMPARE(cursor->setToBookmark("xy"), status::InvalidParameter);
+}
+
+// A note of length 0, a blank reference and a reference past the end are blank.
+void tst_DbaseEngine::memoBlankness()
+{
+    std::vector<int> blocks;
+    QByteArray memo = fixture::memoIV({"Keller", "x"}, 512, &blocks);
+    fixture::putLe(memo, blocks[1] * 512 + 4, 8, 4); // second note: length 0
+    QVERIFY(fixture::write(m_dir->filePath("T.DBT"), memo));
+    const std::vector<std::string> rows = {"a             " + fixture::memoRef(blocks[0]),
+                                           "b             " + fixture::memoRef(blocks[1]), "c",
+                                           "d             " + fixture::memoRef(4000)};
+    QVERIFY(fixture::write(m_dir->filePath("T.DBF"), fixture::table(kNoteFields, rows)));
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    const QList<bool> blank = {false, true, true, true};
+    std::string record;
+    RecordProps props;
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(cursor->getNext(record, props), status::Ok);
+        FieldValue v;
+        QCOMPARE(cursor->extractField(3, record, v), status::Ok);
+        QCOMPARE(v.blank, blank[i]);
+        std::string note = "stale";
+        QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+        QCOMPARE(note.empty(), blank[i]);
+    }
+    std::string note;
+    QCOMPARE(cursor->readMemo(1, record, note), status::InvalidParameter); // not a memo field
+    FieldValue v;
+    QCOMPARE(cursor->extractField(4, record, v), status::InvalidParameter);
+}
+
+void tst_DbaseEngine::memoFileShrinksWhileOpen()
+{
+    std::vector<int> blocks;
+    QVERIFY(fixture::write(m_dir->filePath("T.DBT"), fixture::memoIV({"Keller", "Dachboden"}, 512, &blocks)));
+    QVERIFY(fixture::write(m_dir->filePath("T.DBF"),
+                           fixture::table(kNoteFields, {"a             " + fixture::memoRef(blocks[1])})));
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    QVERIFY(QFile::resize(m_dir->filePath("T.DBF"), 10)); // the records are held in memory
+    QVERIFY(QFile::resize(m_dir->filePath("T.DBT"), 600));
+    std::string record, note;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::Ok);
+    QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+    QCOMPARE(note, std::string());
+}
+
+// A table written by the project's writer, with its production index.
+void tst_DbaseEngine::tagOrdersAndKeySearch()
+{
+    const std::string path = m_dir->filePath("CD_GIS.DBF").toStdString();
+    TableWriter writer(path, 0x57);
+    std::string error;
+    QVERIFY(writer.open(error));
+    for (const auto &row : {municipality("Wiener Neustadt", "N", "40", "2"), municipality("Graz", "St", "abc", "1"),
+                            municipality("Wien", "W", "120", "-5"), municipality("Aach", "V", "7", "")})
+        QVERIFY2(writer.append(row, error), error.c_str());
+    QVERIFY2(writer.finish(true, error), error.c_str());
+
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->properties().indexCount, 7);
+    QCOMPARE(cursor->openIndexFile("CD_GIS.MDX"), status::IndexOpenAlready);
+    QCOMPARE(cursor->switchToIndex("CD_GIS.MDX", "KLEINGEM", true), status::NoCurrentRecord);
+    QCOMPARE(cursor->switchToIndex("CD_GIS.MDX", "Kleingem", false), status::Ok);
+    QCOMPARE(walk(*cursor), (QStringList{"Aach", "Graz", "Wien", "Wiener Neustadt"}));
+    IndexFacts facts;
+    QCOMPARE(cursor->indexFacts(facts), status::Ok);
+    QCOMPARE(facts.keyFields, std::vector<int>{13});
+    QVERIFY(!facts.isExpression);
+
+    // Key search: the first key >= the text; past every key, the end of the order.
+    const QList<QPair<QString, QString>> searches = {{"wien", "Wien"}, {"wiene", "Wiener Neustadt"},
+                                                      {"", "Aach"}, {"zzz", ""}};
+    for (const auto &[text, found] : searches) {
+        std::string buffer, key;
+        QCOMPARE(cursor->blankRecord(buffer), status::Ok);
+        QCOMPARE(cursor->putField(13, buffer, text.toStdString()), status::Ok);
+        QCOMPARE(cursor->extractKey(buffer, key), status::Ok);
+        QCOMPARE(cursor->setToKey(SearchCondition::GreaterOrEqual, true, 0, 0, key), status::Ok);
+        const QStringList rest = walk(*cursor);
+        QCOMPARE(rest.value(0), found);
+    }
+
+    // Switching keeps the current record; MIN sorts "abc" as 0.
+    std::string record;
+    RecordProps props;
+    cursor->setToBegin();
+    cursor->getNext(record, props); // Aach
+    QCOMPARE(cursor->switchToIndex("", "MIN", true), status::Ok);
+    QCOMPARE(cursor->getCurrent(record, props), status::Ok);
+    QCOMPARE(props.physicalNumber, 4u);
+    std::uint32_t place = 0;
+    QCOMPARE(cursor->placeInOrder(place), status::Ok);
+    QCOMPARE(place, 1u); // after Graz (0)
+    cursor->setToBegin();
+    QCOMPARE(walk(*cursor), (QStringList{"Graz", "Aach", "Wiener Neustadt", "Wien"}));
+    QCOMPARE(cursor->switchToIndex("", "POTENTIAL", false), status::Ok);
+    QCOMPARE(walk(*cursor), (QStringList{"Wien", "Aach", "Graz", "Wiener Neustadt"}));
+    QCOMPARE(cursor->indexFacts(facts), status::Ok);
+    QVERIFY(facts.isExpression);
+    QCOMPARE(cursor->switchToIndex("", "", false), status::Ok); // natural order
+    QCOMPARE(walk(*cursor), (QStringList{"Wiener Neustadt", "Graz", "Wien", "Aach"}));
+}
+
+void tst_DbaseEngine::switchFailures()
+{
+    QVERIFY(!writeTable("T.DBF", {"a"}).isEmpty());
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->switchToIndex("", "GEMEINDE", false), status::TagNotFound);
+    QCOMPARE(QString::fromStdString(m_engine->errorText(status::TagNotFound)), QString("Index existiert nicht."));
+    QVERIFY(errorLines().contains("GEMEINDE"));
+    QCOMPARE(cursor->openIndexFile("NONE.MDX"), status::FileNotFound);
+    QVERIFY(errorLines().contains("NONE.MDX"));
+    std::string key;
+    QCOMPARE(cursor->extractKey(std::string(cursor->properties().recordSize, ' '), key), status::InvalidParameter);
+    QCOMPARE(cursor->close(), status::Ok);
+    std::string record;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::NotOpen);
+    m_engine->stop();
+    QCOMPARE(open("T.DBF", cursor), status::NotOpen);
+}
+
+QTEST_APPLESS_MAIN(tst_DbaseEngine)
+#include "tst_DbaseEngine.moc"
