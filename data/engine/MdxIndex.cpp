@@ -1,0 +1,204 @@
+#include "MdxIndex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+#include <filesystem>
+
+namespace dbase {
+
+namespace {
+
+constexpr std::size_t PageBytes = 512;
+constexpr std::size_t HeaderBytes = 2048; // file header and the 48 tag slots
+constexpr std::size_t SlotOffset = 544;
+constexpr std::size_t SlotBytes = 32;
+constexpr int MaxTags = 47;
+constexpr std::size_t ExpressionOffset = 24;
+constexpr std::size_t ExpressionBytes = 220;
+constexpr std::size_t ForFlagOffset = 245;
+constexpr std::size_t ForExpressionOffset = 762;
+constexpr int MaxCharKeyLength = 100;
+
+std::uint16_t u16(const unsigned char *p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::uint32_t u32(const unsigned char *p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+struct Failure
+{
+    Status status;
+    std::string problem;
+};
+
+// Reads the header and the tag headers of an open index file, checking every page
+// number against the file's size before it seeks; the B-tree blocks are not read.
+class MdxReader
+{
+public:
+    MdxReader(std::ifstream &in, std::uint64_t size) : m_in(in), m_size(size) {}
+    std::vector<MdxTag> readTags();
+
+private:
+    const unsigned char *at(std::size_t offset) const
+    {
+        return reinterpret_cast<const unsigned char *>(m_header.data()) + offset;
+    }
+    bool holds(std::uint64_t offset, std::uint64_t length) const { return offset + length <= m_size; }
+    std::string readBytes(std::uint64_t offset, std::size_t length) const;
+    void checkHeader();
+    MdxTag readSlot(int slot) const;
+    void readTagHeader(MdxTag &tag, std::uint32_t headerPage) const;
+    static std::string cString(const std::string &bytes, std::size_t offset, std::size_t maxBytes,
+                               const std::string &what, const std::string &tagName);
+    [[noreturn]] static void damaged(const std::string &problem) { throw Failure{status::IndexDamaged, problem}; }
+
+    std::ifstream &m_in;
+    std::uint64_t m_size;
+    std::string m_header;
+    std::size_t m_blockBytes = 0;
+};
+
+std::string MdxReader::readBytes(std::uint64_t offset, std::size_t length) const
+{
+    std::string bytes(length, '\0');
+    m_in.clear();
+    if (!m_in.seekg(std::streamoff(offset)) || !m_in.read(bytes.data(), std::streamsize(length)))
+        throw Failure{status::FileUnreadable, "the file cannot be read"};
+    return bytes;
+}
+
+std::vector<MdxTag> MdxReader::readTags()
+{
+    checkHeader();
+    const int count = u16(at(28));
+    std::vector<MdxTag> tags;
+    tags.reserve(std::size_t(count));
+    for (int slot = 0; slot < count; ++slot)
+        tags.push_back(readSlot(slot));
+    return tags;
+}
+
+void MdxReader::checkHeader()
+{
+    if (m_size < HeaderBytes)
+        damaged("the file is " + std::to_string(m_size) + " bytes long, shorter than the 2048-byte header");
+    m_header = readBytes(0, HeaderBytes);
+    if (at(0)[0] != 2)
+        damaged("version " + std::to_string(at(0)[0]) + " instead of 2 (dBASE IV)");
+    const int blockPages = u16(at(20));
+    if (blockPages < 2 || blockPages > 63 || u16(at(22)) != blockPages * PageBytes)
+        damaged("block size of " + std::to_string(blockPages) + " pages and " +
+                std::to_string(u16(at(22))) + " bytes");
+    m_blockBytes = std::size_t(blockPages) * PageBytes;
+    if (at(25)[0] != 48 || at(26)[0] != SlotBytes)
+        damaged("tag table of " + std::to_string(at(25)[0]) + " slots of " +
+                std::to_string(at(26)[0]) + " bytes instead of 48 of 32");
+    const int count = u16(at(28));
+    if (count > MaxTags)
+        damaged(std::to_string(count) + " tags, more than 47");
+    const std::uint64_t pages = u32(at(32));
+    if (pages * PageBytes > m_size)
+        damaged("the header counts " + std::to_string(pages) + " pages, the file holds " +
+                std::to_string(m_size / PageBytes));
+}
+
+std::string MdxReader::cString(const std::string &bytes, std::size_t offset, std::size_t maxBytes,
+                               const std::string &what, const std::string &tagName)
+{
+    const char *begin = bytes.data() + offset;
+    const void *nul = std::memchr(begin, 0, std::min(maxBytes, bytes.size() - offset));
+    if (!nul)
+        damaged("tag " + tagName + ": " + what + " is not terminated");
+    return std::string(begin, static_cast<const char *>(nul));
+}
+
+MdxTag MdxReader::readSlot(int slot) const
+{
+    const std::size_t offset = SlotOffset + std::size_t(slot) * SlotBytes;
+    const std::string slotName = "slot " + std::to_string(slot + 1);
+    MdxTag tag;
+    tag.name = cString(m_header, offset + 4, 11, "the name", slotName);
+    if (tag.name.empty())
+        damaged("tag " + slotName + ": the name is empty");
+    for (unsigned char c : tag.name)
+        if (c < 0x20 || c == 0x7f)
+            damaged("tag " + slotName + ": the name holds control characters");
+    tag.keyType = char(at(offset + 20)[0]);
+    if (tag.keyType != 'C' && tag.keyType != 'N' && tag.keyType != 'D')
+        damaged("tag " + tag.name + ": key type " + std::to_string(int(at(offset + 20)[0])));
+    readTagHeader(tag, u32(at(offset)));
+    return tag;
+}
+
+void MdxReader::readTagHeader(MdxTag &tag, std::uint32_t headerPage) const
+{
+    const std::string prefix = "tag " + tag.name + ": ";
+    const std::uint64_t offset = std::uint64_t(headerPage) * PageBytes;
+    if (headerPage < 4 || !holds(offset, PageBytes))
+        damaged(prefix + "header page " + std::to_string(headerPage) + " lies outside the file");
+    // The header takes one block; a file may end after its first page when the tag
+    // has no FOR expression.
+    const std::string block = readBytes(offset, std::size_t(std::min<std::uint64_t>(m_blockBytes, m_size - offset)));
+    const auto *h = reinterpret_cast<const unsigned char *>(block.data());
+    if (char(h[9]) != tag.keyType)
+        damaged(prefix + "key type differs between the tag table and the tag header");
+    tag.keyLength = u16(h + 12);
+    const int groupLength = u16(h + 18);
+    const bool lengthFits = tag.keyType == 'N'   ? tag.keyLength == 12
+                            : tag.keyType == 'D' ? tag.keyLength == 8
+                                                 : tag.keyLength >= 1 && tag.keyLength <= MaxCharKeyLength;
+    if (!lengthFits)
+        damaged(prefix + "key length " + std::to_string(tag.keyLength) + " does not fit key type " + tag.keyType);
+    if (groupLength != (tag.keyLength + 4 + 3) / 4 * 4)
+        damaged(prefix + "group length " + std::to_string(groupLength) + " does not match key length " +
+                std::to_string(tag.keyLength));
+    const int maxKeys = u16(h + 14);
+    if (maxKeys < 1 || 12 + std::size_t(maxKeys) * std::size_t(groupLength) > m_blockBytes)
+        damaged(prefix + std::to_string(maxKeys) + " keys a block do not fit the block size");
+    tag.descending = (h[8] & 0x08) != 0;
+    tag.unique = (h[8] & 0x40) != 0;
+    tag.expression = cString(block, ExpressionOffset, ExpressionBytes + 1, "the key expression", tag.name);
+    if (tag.expression.empty())
+        damaged(prefix + "the key expression is empty");
+    if (h[ForFlagOffset] == 1) {
+        if (block.size() < ForExpressionOffset + ExpressionBytes + 1)
+            damaged(prefix + "the FOR expression lies outside the file");
+        tag.forExpression = cString(block, ForExpressionOffset, ExpressionBytes + 1, "the FOR expression", tag.name);
+    }
+    tag.rootPage = u32(h);
+    if (tag.rootPage < 4 || !holds(std::uint64_t(tag.rootPage) * PageBytes, m_blockBytes))
+        damaged(prefix + "root page " + std::to_string(tag.rootPage) + " lies outside the file");
+}
+
+} // namespace
+
+Status readMdxTags(const std::string &path, std::vector<MdxTag> &tags, std::string &problem)
+{
+    tags.clear();
+    problem.clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        problem = "the file does not exist";
+        return status::FileNotFound;
+    }
+    const auto size = std::filesystem::file_size(path, ec);
+    std::ifstream in(path, std::ios::binary);
+    if (ec || !in) {
+        problem = "the file cannot be read";
+        return status::FileUnreadable;
+    }
+    try {
+        tags = MdxReader(in, size).readTags();
+    } catch (const Failure &failure) {
+        tags.clear();
+        problem = failure.problem;
+        return failure.status;
+    }
+    return status::Ok;
+}
+
+} // namespace dbase

@@ -1,0 +1,364 @@
+// The MDX writer and reader: files written by writeMdx are read back by readMdxTags
+// and walked by an independent reader (Perl XBase: index_dump and mdx_walk.pl), whose
+// record order must equal SortOrder's; damaged files give their status and problem.
+#include "KeyExpression.h"
+#include "MdxIndex.h"
+#include "MdxWriter.h"
+#include "MemoryTable.h"
+#include "SortOrder.h"
+
+#include <QtTest>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+using dbase::KeyExpression;
+using dbase::MdxTag;
+using dbase::SortOrder;
+
+namespace {
+
+const std::vector<MdxTagSpec> municipalityTags{
+    {"KLEINGEM", "KLEINGEM"}, {"BL", "BL"},     {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
+    {"MIN", "VAL(MIN)"},      {"JAHRESMITT", "VAL(JAHRESMITT)"}, {"MAX", "VAL(MAX)"}, {"BEZIRK", "BEZIRK"}};
+
+// Deterministic municipalities with equal names, shared beginnings, letters and
+// blanks in the number texts, empty and negative classes; every 11th is deleted.
+MemoryTable municipalities(int count)
+{
+    MemoryTable t;
+    t.field("KLEINGEM", 'C', 30).field("BL", 'C', 2).field("POTENTIAL", 'C', 5).field("KLASSE", 'N', 4)
+        .field("MIN", 'C', 5).field("JAHRESMITT", 'C', 5).field("MAX", 'C', 5).field("BEZIRK", 'C', 15);
+    const char *const prefixes[] = {"sankt ", "bad ", "wien", "wiener neustadt", "", "ober"};
+    const char *const states[] = {"W", "NO", "OO", "ST", "T", "K"};
+    for (int i = 0; i < count; ++i) {
+        const unsigned h = unsigned(i) * 2654435761u;
+        std::string name = prefixes[h % 6];
+        if (h % 5)
+            for (int k = 0; k < int(h % 7) + 2; ++k)
+                name += char('a' + (h >> (k * 3)) % 26);
+        const std::string min = h % 13 == 0 ? "n.b." : h % 17 == 0 ? "" : std::to_string(h % 400) + (h % 3 ? "" : ".5");
+        const std::string klasse = h % 4 == 0 ? "" : std::to_string(int(h % 6) - 1);
+        t.row({name, states[(h >> 4) % 6], std::to_string((h >> 8) % 300), klasse, min,
+               std::to_string(int((h >> 12) % 500) - 20), std::to_string((h >> 16) % 99999),
+               "bezirk " + std::to_string((h >> 20) % 40)},
+              i % 11 == 10);
+    }
+    return t;
+}
+
+QString runPerl(const QStringList &command)
+{
+    QProcess p;
+    p.start(command.first(), command.mid(1));
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("FAILED: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return QString::fromLatin1(p.readAllStandardOutput());
+}
+
+QList<std::uint32_t> liveOrder(const SortOrder &order)
+{
+    QList<std::uint32_t> records;
+    for (std::size_t p = 0; p < order.size(); ++p)
+        records << order.recordAt(p);
+    return records;
+}
+
+struct Node
+{
+    std::uint32_t count;
+    std::uint32_t firstPointer;
+    std::uint32_t tail;
+};
+
+// Reads the head of a B-tree block: entry count, first pointer and the tail word.
+Node nodeAt(const QByteArray &file, std::uint32_t page, int groupLength)
+{
+    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(file.constData() + at); };
+    const qsizetype base = qsizetype(page) * 512;
+    Node n{u32(base), u32(base + 8), 0};
+    n.tail = u32(base + 8 + qsizetype(n.count) * groupLength);
+    return n;
+}
+
+int treeDepth(const QByteArray &file, const MdxTag &tag)
+{
+    const int group = (tag.keyLength + 4 + 3) / 4 * 4;
+    int depth = 1;
+    for (Node n = nodeAt(file, tag.rootPage, group); n.tail != 0; ++depth)
+        n = nodeAt(file, n.count ? n.firstPointer : n.tail, group);
+    return depth;
+}
+
+} // namespace
+
+class tst_MdxIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void writtenFileReadsBack_data();
+    void writtenFileReadsBack();
+    void damagedFiles_data();
+    void damagedFiles();
+    void nameTreeLinks();
+    void missingOrUnreadableFile();
+    void writerRefusesBadTags_data();
+    void writerRefusesBadTags();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_MdxIndex::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable("index_dump").isEmpty(),
+             "index_dump (Debian package libdbd-xbase-perl) is needed for the independent check");
+}
+
+void tst_MdxIndex::writtenFileReadsBack_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("depth"); // of the KLEINGEM and POTENTIAL trees
+
+    QTest::newRow("empty table") << 0 << 1;
+    QTest::newRow("one leaf per tag") << 12 << 1;
+    QTest::newRow("three-level trees") << 4500 << 3;
+}
+
+void tst_MdxIndex::writtenFileReadsBack()
+{
+    QFETCH(int, records);
+    QFETCH(int, depth);
+
+    const MemoryTable table = municipalities(records);
+    const QString path = m_dir.filePath(QStringLiteral("T%1.MDX").arg(records));
+    std::string error;
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+
+    std::vector<MdxTag> tags;
+    std::string problem;
+    QCOMPARE(dbase::readMdxTags(path.toStdString(), tags, problem), dbase::status::Ok);
+    QCOMPARE(tags.size(), municipalityTags.size());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.size() % 512, 0);
+    QCOMPARE(qFromLittleEndian<quint32>(bytes.constData() + 32), quint32(bytes.size() / 512));
+
+    QStringList names;
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const auto expr = KeyExpression::parse(municipalityTags[i].expression, table.fields());
+        QCOMPARE(tags[i].name, municipalityTags[i].name);
+        QCOMPARE(tags[i].expression, municipalityTags[i].expression);
+        QCOMPARE(tags[i].keyType, expr->isNumeric() ? 'N' : 'C');
+        QCOMPARE(tags[i].keyLength, expr->keySize());
+        QVERIFY(!tags[i].descending && !tags[i].unique);
+        if (tags[i].name == "KLEINGEM" || tags[i].name == "POTENTIAL")
+            QCOMPARE(treeDepth(bytes, tags[i]), depth);
+        names << QString::fromStdString(tags[i].name);
+    }
+    names.sort();
+    QCOMPARE(runPerl({"index_dump", path}).split('\n', Qt::SkipEmptyParts), names);
+
+    for (const MdxTagSpec &spec : municipalityTags) {
+        const auto expr = KeyExpression::parse(spec.expression, table.fields());
+        const auto order = SortOrder::build(table, expr, false);
+        // index_dump prints "<key bytes> <record number>" per entry, in index order.
+        const QString dump = runPerl({"index_dump", "--tag", QString::fromStdString(spec.name), path});
+        QVERIFY2(!dump.startsWith("FAILED"), qPrintable(dump));
+        QList<std::uint32_t> all;
+        QList<std::uint32_t> live;
+        for (const QString &line : dump.split('\n', Qt::SkipEmptyParts)) {
+            const std::uint32_t recno = line.mid(line.lastIndexOf(' ') + 1).toUInt();
+            all << recno;
+            if (!table.isDeleted(recno))
+                live << recno;
+        }
+        QCOMPARE(all.size(), qsizetype(table.storedCount())); // deleted records stay in the index
+        QCOMPARE(live, liveOrder(*order));
+    }
+
+    // mdx_walk.pl: tag headers as another reader sees them, and the decoded keys.
+    const QString script = QFINDTESTDATA("mdx_walk.pl");
+    QVERIFY(!script.isEmpty());
+    const QString walk = runPerl({"perl", script, path});
+    QVERIFY2(!walk.startsWith("FAILED"), qPrintable(walk));
+    int checkedKeys = 0;
+    std::shared_ptr<const KeyExpression> expr;
+    for (const QString &line : walk.split('\n', Qt::SkipEmptyParts)) {
+        if (line.startsWith("TAG ")) {
+            const QString tagName = line.section(' ', 1, 1);
+            const auto spec = std::find_if(municipalityTags.begin(), municipalityTags.end(),
+                                           [&](const MdxTagSpec &s) { return tagName.toStdString() == s.name; });
+            QVERIFY(spec != municipalityTags.end());
+            expr = KeyExpression::parse(spec->expression, table.fields());
+            QCOMPARE(line, QStringLiteral("TAG %1 type=%2 keylen=%3 expr=%4")
+                               .arg(tagName, expr->isNumeric() ? "N" : "C")
+                               .arg(expr->keySize())
+                               .arg(QString::fromStdString(spec->expression)));
+            continue;
+        }
+        const QString value = line.section('\t', 0, 0).trimmed();
+        const std::uint32_t recno = line.section('\t', 1, 1).toUInt();
+        QVERIFY(recno >= 1 && recno <= table.storedCount());
+        const dbase::Key key = expr->evaluate(table.recordData(recno));
+        if (expr->isNumeric())
+            QVERIFY2(qAbs(value.toDouble() - key.number) <= 1e-9 * qMax(1.0, qAbs(key.number)),
+                     qPrintable(line));
+        else
+            QCOMPARE(value, "'" + QString::fromLatin1(key.text.c_str()) + "'");
+        ++checkedKeys;
+    }
+    QCOMPARE(checkedKeys, records * int(municipalityTags.size()));
+}
+
+void tst_MdxIndex::damagedFiles_data()
+{
+    QTest::addColumn<QString>("where");  // "file", "slot2" or "tag2": what offset counts from
+    QTest::addColumn<int>("offset");     // or, for "truncate", the new file size
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("problem");
+
+    const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+    QTest::newRow("truncated header") << "truncate" << 1000 << QByteArray()
+                                      << "the file is 1000 bytes long, shorter than the 2048-byte header";
+    QTest::newRow("truncated before a tag header")
+        << "truncate" << 2048 << QByteArray() << "the header counts 12 pages, the file holds 4";
+    QTest::newRow("bad version") << "file" << 0 << hex("03") << "version 3 instead of 2 (dBASE IV)";
+    QTest::newRow("block size bytes disagree") << "file" << 22 << hex("0002")
+                                               << "block size of 2 pages and 512 bytes";
+    QTest::newRow("block of one page") << "file" << 20 << hex("01000002") << "block size of 1 pages and 512 bytes";
+    QTest::newRow("slot table") << "file" << 25 << hex("40") << "tag table of 64 slots of 32 bytes instead of 48 of 32";
+    QTest::newRow("48 tags") << "file" << 28 << hex("3000") << "48 tags, more than 47";
+    QTest::newRow("page count beyond the file") << "file" << 32 << hex("10270000")
+                                                << "the header counts 10000 pages, the file holds 12";
+    QTest::newRow("tag header page beyond the end of the file")
+        << "slot2" << 0 << hex("0f270000") << "tag MIN: header page 9999 lies outside the file";
+    QTest::newRow("tag header page inside the file header")
+        << "slot2" << 0 << hex("02000000") << "tag MIN: header page 2 lies outside the file";
+    QTest::newRow("empty tag name") << "slot2" << 4 << hex("00") << "tag slot 2: the name is empty";
+    QTest::newRow("unterminated tag name") << "slot2" << 4 << QByteArray("ABCDEFGHIJK")
+                                           << "tag slot 2: the name is not terminated";
+    QTest::newRow("unknown key type") << "slot2" << 20 << QByteArray("X") << "tag MIN: key type 88";
+    QTest::newRow("key type differs") << "tag2" << 9 << QByteArray("C")
+                                      << "tag MIN: key type differs between the tag table and the tag header";
+    QTest::newRow("group length mismatch") << "tag2" << 18 << hex("1400")
+                                           << "tag MIN: group length 20 does not match key length 12";
+    QTest::newRow("numeric key length") << "tag2" << 12 << hex("0d00")
+                                        << "tag MIN: key length 13 does not fit key type N";
+    QTest::newRow("too many keys a block") << "tag2" << 14 << hex("4000")
+                                           << "tag MIN: 64 keys a block do not fit the block size";
+    QTest::newRow("unterminated expression") << "tag2" << 24 << QByteArray(221, 'A')
+                                             << "tag MIN: the key expression is not terminated";
+    QTest::newRow("empty expression") << "tag2" << 24 << hex("00") << "tag MIN: the key expression is empty";
+    QTest::newRow("root page beyond the end of the file")
+        << "tag2" << 0 << hex("0b000000") << "tag MIN: root page 11 lies outside the file";
+    QTest::newRow("FOR expression unterminated")
+        << "tag2for" << 762 << QByteArray(221, 'A') << "tag MIN: the FOR expression is not terminated";
+}
+
+void tst_MdxIndex::damagedFiles()
+{
+    QFETCH(QString, where);
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, problem);
+
+    // Two tags over three records: pages 0-3 header, 4-5 KLEINGEM header, 6-7 its
+    // leaf, 8-9 MIN header, 10-11 its leaf.
+    const MemoryTable table = municipalities(3);
+    const QString path = m_dir.filePath(QStringLiteral("DAMAGED.MDX"));
+    std::string error;
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, {{"KLEINGEM", "KLEINGEM"}, {"MIN", "VAL(MIN)"}}, error),
+             error.c_str());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray content = file.readAll();
+    QCOMPARE(content.size(), 12 * 512);
+    QCOMPARE(qFromLittleEndian<quint32>(content.constData() + 544 + 32), quint32(8));
+    if (where == "truncate") {
+        content.truncate(offset);
+    } else {
+        const int base = where == "slot2" ? 544 + 32 : where.startsWith("tag2") ? 8 * 512 : 0;
+        content.replace(base + offset, bytes.size(), bytes);
+        if (where == "tag2for")
+            content[base + 245] = 1; // the tag has a FOR expression
+    }
+    QVERIFY(file.resize(0));
+    QCOMPARE(file.write(content), content.size());
+    file.close();
+
+    std::vector<MdxTag> tags;
+    std::string text;
+    QCOMPARE(dbase::readMdxTags(path.toStdString(), tags, text), dbase::status::IndexDamaged);
+    QCOMPARE(QString::fromStdString(text), problem);
+    QVERIFY(tags.empty());
+}
+
+void tst_MdxIndex::nameTreeLinks()
+{
+    // The slots form a binary search tree over the tag names, built in slot order;
+    // each slot holds the 1-based slots of its smaller and greater child and parent.
+    const MemoryTable table = municipalities(3);
+    const QString path = m_dir.filePath(QStringLiteral("LINKS.MDX"));
+    std::string error;
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const QList<QByteArray> expected{"020300", "070501", "040001", "060003", "000002", "000004", "000002"};
+    for (int slot = 0; slot < expected.size(); ++slot)
+        QCOMPARE(bytes.mid(544 + 32 * slot + 16, 3).toHex(), expected[slot]);
+    QCOMPARE(bytes.mid(4, 7), QByteArray("CD_GIS\0", 7));
+    QCOMPARE(bytes.at(24), char(1)); // production index
+}
+
+void tst_MdxIndex::missingOrUnreadableFile()
+{
+    std::vector<MdxTag> tags;
+    std::string problem;
+    QCOMPARE(dbase::readMdxTags(m_dir.filePath("NONE.MDX").toStdString(), tags, problem),
+             dbase::status::FileNotFound);
+    QCOMPARE(problem, std::string("the file does not exist"));
+    QCOMPARE(dbase::readMdxTags(m_dir.path().toStdString(), tags, problem), dbase::status::FileUnreadable);
+    QCOMPARE(problem, std::string("the file cannot be read"));
+}
+
+void tst_MdxIndex::writerRefusesBadTags_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<int>("tagCount");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("bad expression") << "X" << "FOO" << 1 << "tag X: unknown field FOO at position 1";
+    QTest::newRow("name too long") << "ABCDEFGHIJK" << "BL" << 1
+                                   << "tag name 'ABCDEFGHIJK' is not 1 to 10 printable characters";
+    QTest::newRow("empty name") << "" << "BL" << 1 << "tag name '' is not 1 to 10 printable characters";
+    QTest::newRow("48 tags") << "BL" << "BL" << 48 << "an index holds at most 47 tags, not 48";
+}
+
+void tst_MdxIndex::writerRefusesBadTags()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, expression);
+    QFETCH(int, tagCount);
+    QFETCH(QString, error);
+
+    const MemoryTable table = municipalities(5);
+    const std::vector<MdxTagSpec> specs(std::size_t(tagCount), {name.toStdString(), expression.toStdString()});
+    const QString path = m_dir.filePath("REFUSED.MDX");
+    std::string message;
+    QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, specs, message));
+    QCOMPARE(QString::fromStdString(message), error);
+    QVERIFY(!QFile::exists(path));
+
+    QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table, {{"BL", "BL"}}, message));
+    QVERIFY2(QString::fromStdString(message).startsWith("cannot write "), message.c_str());
+}
+
+QTEST_APPLESS_MAIN(tst_MdxIndex)
+#include "tst_MdxIndex.moc"
