@@ -1,0 +1,145 @@
+// The writer and the dump tool end to end: a small CSV (umlauts, a quoted note
+// with CR LF, commas and quotes, a negative and a blank KLASSE, a text where MIN
+// should be a number) becomes a table with its index, and tabledump prints what
+// is checked in under expected/.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QString sourceFile(const QString &name)
+{
+    return qEnvironmentVariable("GD_SOURCE_DIR") + "/tests/data/engine/" + name;
+}
+
+QString tool(const QString &name)
+{
+    return qEnvironmentVariable("GD_BINARY_DIR") + "/tools/" + name;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs a tool; its standard output, or a null array when it failed.
+QByteArray run(const QString &program, const QStringList &args, int *exitCode = nullptr, QByteArray *err = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return {};
+    if (err)
+        *err = p.readAllStandardError();
+    if (exitCode)
+        *exitCode = p.exitCode();
+    else if (p.exitCode() != 0)
+        return {};
+    QByteArray out = p.readAllStandardOutput();
+    return out.isNull() ? QByteArray("") : out;
+}
+
+} // namespace
+
+class tst_TableDump : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dumpMatchesExpectedText_data();
+    void dumpMatchesExpectedText();
+    void damagedTableIsReported();
+    void writerWarnsOfLostCharacters();
+    void writerRefusesBadInput_data();
+    void writerRefusesBadInput();
+};
+
+void tst_TableDump::dumpMatchesExpectedText_data()
+{
+    QTest::addColumn<QString>("ldid");
+    QTest::addColumn<QStringList>("dumpArgs");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("info") << "0x57" << QStringList{"--info"} << "expected/small-info.txt";
+    QTest::newRow("records") << "0x57" << QStringList{} << "expected/small-records.csv";
+    QTest::newRow("records of a cp850 table") << "0x10" << QStringList{} << "expected/small-records.csv";
+    QTest::newRow("POTENTIAL order") << "0x57" << QStringList{"--order", "POTENTIAL"} << "expected/small-potential.csv";
+}
+
+void tst_TableDump::dumpMatchesExpectedText()
+{
+    QFETCH(QString, ldid);
+    QFETCH(QStringList, dumpArgs);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString table = dir.filePath("SMALL.DBF");
+    QVERIFY(!run(tool("tablewriter"), {"--ldid", ldid, sourceFile("fixtures/small.csv"), table}).isNull());
+    const QByteArray out = run(tool("tabledump"), dumpArgs << table);
+    QVERIFY(!out.isNull());
+    const QByteArray want = readAll(sourceFile(expected));
+    QVERIFY(!want.isEmpty());
+    QCOMPARE(QString::fromUtf8(out), QString::fromUtf8(want));
+}
+
+void tst_TableDump::damagedTableIsReported()
+{
+    QTemporaryDir dir;
+    const QString table = dir.filePath("SMALL.DBF");
+    QVERIFY(!run(tool("tablewriter"), {"--no-index", sourceFile("fixtures/small.csv"), table}).isNull());
+    QVERIFY(!QFile::exists(dir.filePath("SMALL.MDX")));
+    QVERIFY(QFile::resize(table, 481 + 132 * 2));
+    int code = 0;
+    QByteArray err;
+    run(tool("tabledump"), {table}, &code, &err);
+    QCOMPARE(code, 1);
+    const QString message = QString::fromUtf8(err);
+    QVERIFY2(message.contains("Die Tabelle ist beschädigt."), qPrintable(message));
+    QVERIFY2(message.contains("Datei: " + table), qPrintable(message));
+    QVERIFY2(message.contains("gibt 4 Datensätze an, die Datei enthält aber nur 2"), qPrintable(message));
+}
+
+// cp437 has no "³": the writer stores '?' and says so.
+void tst_TableDump::writerWarnsOfLostCharacters()
+{
+    QTemporaryDir dir;
+    const QString table = dir.filePath("SMALL.DBF");
+    int code = -1;
+    QByteArray err;
+    run(tool("tablewriter"), {"--ldid", "0x0F", sourceFile("fixtures/small.csv"), table}, &code, &err);
+    QCOMPARE(code, 0);
+    QVERIFY2(err.contains("Satz 3, TEXT: Zeichen ohne Entsprechung"), err.constData());
+    const QByteArray out = run(tool("tabledump"), {table});
+    QVERIFY(out.contains("Werte über 400 Bq/m?."));
+}
+
+void tst_TableDump::writerRefusesBadInput_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("message");
+    const QByteArray header = "GEMEINDE,GEMNR,BEZIRK,BL,BREITE,LÄNGE,MITTEL,MIN,MAX,JAHRESMITT,POTENTIAL,KLASSE,KLEINGEM,TEXT\n";
+    QTest::newRow("KLASSE not a number") << header + "A,1,B,W,1,1,1,1,1,1,1,x,a,\n" << "keine ganze Zahl";
+    QTest::newRow("KLASSE too wide") << header + "A,1,B,W,1,1,1,1,1,1,1,12345,a,\n" << "keine ganze Zahl";
+    QTest::newRow("missing field") << QByteArray("GEMEINDE,GEMNR\nA,1\n") << "Spalten statt 14";
+    QTest::newRow("unclosed quote") << header + "A,1,B,W,1,1,1,1,1,1,1,1,a,\"open\n" << "nicht geschlossen";
+    QTest::newRow("short record") << header + "A,1,B\n" << "3 Werte statt 14";
+}
+
+void tst_TableDump::writerRefusesBadInput()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QFile f(dir.filePath("in.csv"));
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(csv) == csv.size());
+    f.close();
+    int code = 0;
+    QByteArray err;
+    run(tool("tablewriter"), {dir.filePath("in.csv"), dir.filePath("OUT.DBF")}, &code, &err);
+    QCOMPARE(code, 1);
+    QVERIFY2(QString::fromUtf8(err).contains(message), err.constData());
+}
+
+QTEST_APPLESS_MAIN(tst_TableDump)
+#include "tst_TableDump.moc"
