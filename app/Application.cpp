@@ -57,7 +57,7 @@ QString Application::titleFromProgramFile(const QString &programFile)
 {
     QString name = QFileInfo(programFile).fileName();
     name = name.left(name.indexOf(QLatin1Char('.')));
-    return name.left(1) + name.mid(1).toLower();
+    return name.left(1).toUpper() + name.mid(1).toLower();
 }
 
 QString Application::eventErrorText(const QString &message)
@@ -81,6 +81,9 @@ QString Application::startupErrorText(const QString &typeName, const QString &mo
 
 void Application::createMainWindow()
 {
+    shutdown();
+    m_startupFailed = false;
+    m_onDeactivate = nullptr;
     try {
         m_engine = m_makeEngine();
         m_form = std::make_unique<Form1>(

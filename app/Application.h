@@ -24,7 +24,8 @@ public:
     ~Application() override;
 
     // Program file name without directory, cut before its first ".", the first
-    // character kept and the rest lower-cased.
+    // character in upper case and the rest lower-cased ("gemeindedaten" gives
+    // "Gemeindedaten", "MY.DATA.EXE" gives "My").
     static QString titleFromProgramFile(const QString &programFile);
     // Text of the error box for an error during an event: a full stop is added when
     // the last character sorts after ".".
