@@ -101,7 +101,9 @@ void RecordScrollBar::onActionTriggered(int action)
     case SliderPageStepAdd: code = PageDown; break;
     case SliderToMinimum: code = Top; break;
     case SliderToMaximum: code = Bottom; break;
-    case SliderMove: code = isSliderDown() ? ThumbTrack : ThumbPosition; break;
+    // A move while the mouse holds the bar is tracking (also the jump of a click that
+    // puts the thumb under the pointer); any other move is a final thumb position.
+    case SliderMove: code = isSliderDown() || m_mouseAction ? ThumbTrack : ThumbPosition; break;
     default: return;
     }
     if (m_mouseAction || m_keyPressRunning)

@@ -64,6 +64,7 @@ private slots:
     void clickReportsCodeThenEnd();
     void thumbDragTracksThenReleasesThenEnds();
     void pressOnThumbWithoutMoveReportsReleaseAndEnd();
+    void middleClickJumpIsADrag();
     void handlerValueBecomesPosition_data();
     void handlerValueBecomesPosition();
     void keysReportTopAndBottom_data();
@@ -245,6 +246,25 @@ void tst_RecordScrollBar::pressOnThumbWithoutMoveReportsReleaseAndEnd()
     QTest::mouseClick(m_bar, Qt::LeftButton, {}, at);
     const QList<Report> expected{{4, 40, 40}, {8, 40, 40}};
     QVERIFY2(m_reports == expected, qPrintable(toString(m_reports)));
+}
+
+// Where the style puts the thumb under a middle click, the jump and the release are
+// reported like a short drag.
+void tst_RecordScrollBar::middleClickJumpIsADrag()
+{
+    QStyleOptionSlider option;
+    option.initFrom(m_bar);
+    if (!m_bar->style()->styleHint(QStyle::SH_ScrollBar_MiddleClickAbsolutePosition, &option, m_bar))
+        QSKIP("the style has no middle-click jump");
+    m_bar->setPosition(10);
+    const QRect trough = m_bar->partRect(QStyle::SC_ScrollBarAddPage);
+    QTest::mouseClick(m_bar, Qt::MiddleButton, {}, QPoint(trough.center().x(), trough.bottom() - 2));
+    QVERIFY2(m_reports.size() == 3, qPrintable(toString(m_reports)));
+    const int v = m_reports.first().value;
+    QVERIFY(v > 10);
+    const QList<Report> expected{{5, v, 10}, {4, v, v}, {8, v, v}};
+    QVERIFY2(m_reports == expected, qPrintable(toString(m_reports)));
+    QCOMPARE(m_bar->position(), v);
 }
 
 void tst_RecordScrollBar::handlerValueBecomesPosition_data()
