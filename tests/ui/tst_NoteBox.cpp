@@ -1,6 +1,7 @@
 // The note box: its text follows the cursor's current record (shown or hidden), line
 // breaks of every kind become lines, and the line count that decides its scroll bar.
 #include "DataSource.h"
+#include "DatabaseErrors.h"
 #include "FakeEngine.h"
 #include "NoteBox.h"
 #include "TableCursor.h"
@@ -68,6 +69,7 @@ private slots:
     void textFollowsCurrentRecord();
     void textFollowsWindowScrollsAndJumps();
     void closingTheTableEmptiesTheBox();
+    void unreadableNoteLeavesNoStaleText();
     void bindsWhenTheSourceGetsItsCursorLater();
     void survivesEitherSideBeingDestroyedFirst();
     void lineCount_data();
@@ -182,6 +184,27 @@ void tst_NoteBox::closingTheTableEmptiesTheBox()
     QCOMPARE(box.toPlainText(), QString());
     t.table->setActive(true);
     QCOMPARE(box.toPlainText(), QStringLiteral("Erste Zeile\nzweite Zeile"));
+}
+
+// A note that cannot be read raises the table's error to whoever moved the cursor,
+// and the box never goes on showing the previous record's note.
+void tst_NoteBox::unreadableNoteLeavesNoStaleText()
+{
+    NoteTable t;
+    t.table->setActive(true);
+    DataSource source;
+    source.setDataSet(t.table.get());
+    NoteBox box;
+    box.setFieldName(QStringLiteral("TEXT"));
+    box.setDataSource(&source);
+    t.table->stepBy(2);
+    QCOMPARE(box.toPlainText(), QStringLiteral("Oben\nunten"));
+    t.engine.failCall("readMemo", 0x3303, 1, true);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, t.table->stepForward());
+    QCOMPARE(box.toPlainText(), QString());
+    t.engine.clearFailures();
+    t.table->stepForward();
+    QCOMPARE(box.toPlainText(), QStringLiteral("Leerzeile\n\ndanach\n"));
 }
 
 void tst_NoteBox::bindsWhenTheSourceGetsItsCursorLater()
