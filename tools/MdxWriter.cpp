@@ -225,12 +225,12 @@ bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec
                  std::vector<TagContent> &tags, std::string &error)
 {
     if (specs.size() > MaxTags) {
-        error = "an index holds at most 47 tags, not " + std::to_string(specs.size());
+        error = "Ein Index enthält höchstens 47 Tags, nicht " + std::to_string(specs.size()) + ".";
         return false;
     }
     for (const MdxTagSpec &spec : specs) {
         if (!validName(spec.name)) {
-            error = "tag name '" + spec.name + "' is not 1 to 10 printable characters";
+            error = "Der Tag-Name '" + spec.name + "' hat nicht 1 bis 10 druckbare Zeichen.";
             return false;
         }
         TagContent tag;
@@ -238,7 +238,7 @@ bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec
         try {
             tag.expression = KeyExpression::parse(spec.expression, source.fields());
         } catch (const dbase::KeyExpressionError &e) {
-            error = "tag " + spec.name + ": " + e.what();
+            error = "Tag " + spec.name + ": " + e.what();
             return false;
         }
         sortKeys(tag, source);
@@ -253,7 +253,7 @@ bool saveFile(const std::string &path, const std::string &bytes, std::string &er
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out.write(bytes.data(), std::streamsize(bytes.size())) || !out.flush()) {
-            error = "cannot write " + temporary;
+            error = temporary + " kann nicht geschrieben werden.";
             std::remove(temporary.c_str());
             return false;
         }
@@ -261,7 +261,7 @@ bool saveFile(const std::string &path, const std::string &bytes, std::string &er
     std::error_code ec;
     std::filesystem::rename(temporary, path, ec);
     if (ec) {
-        error = "cannot replace " + path + ": " + ec.message();
+        error = path + " kann nicht ersetzt werden: " + ec.message();
         std::remove(temporary.c_str());
         return false;
     }

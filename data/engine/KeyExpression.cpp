@@ -32,7 +32,7 @@ std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &tex
                                                           const std::vector<FieldDesc> &fields)
 {
     if (text.size() > MaxExpressionLength)
-        throw KeyExpressionError("key expression longer than 220 characters");
+        throw KeyExpressionError("Der Indexausdruck ist länger als 220 Zeichen.");
     KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields).parse();
     auto impl = std::make_unique<Impl>();
     impl->text = text;
@@ -41,8 +41,8 @@ std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &tex
     impl->plainFieldNumber = parsed.plainFieldNumber;
     impl->root = std::move(parsed.root);
     if (!impl->numeric && (impl->keySize < 1 || impl->keySize > MaxTextKeySize))
-        throw KeyExpressionError("key length " + std::to_string(impl->keySize) +
-                                 " outside 1 to 100 bytes");
+        throw KeyExpressionError("Die Schlüssellänge " + std::to_string(impl->keySize) +
+                                 " liegt außerhalb von 1 bis 100 Bytes.");
     return std::shared_ptr<const KeyExpression>(new KeyExpression(std::move(impl)));
 }
 
@@ -109,8 +109,8 @@ Key KeyExpression::decode(const std::string &bytes) const
     key.numeric = d->numeric;
     if (d->numeric) {
         if (bytes.size() != std::size_t(BcdNumber::Size))
-            throw KeyExpressionError("numeric key of " + std::to_string(bytes.size()) +
-                                     " bytes instead of 12");
+            throw KeyExpressionError("Ein numerischer Schlüssel hat 12 Bytes, nicht " +
+                                     std::to_string(bytes.size()) + ".");
         key.number = BcdNumber::decode(bytes);
     } else {
         key.text = bytes;

@@ -37,9 +37,9 @@ std::string upper(std::string text)
 const char *kindName(Kind kind)
 {
     switch (kind) {
-    case Kind::Number: return "a number";
-    case Kind::Text: return "a text";
-    case Kind::Date: return "a date";
+    case Kind::Number: return "eine Zahl";
+    case Kind::Text: return "einen Text";
+    case Kind::Date: return "ein Datum";
     }
     return "";
 }
@@ -55,7 +55,7 @@ KeyExpressionParser::Result KeyExpressionParser::parse()
 {
     tokenize();
     if (current().type == TokenType::End)
-        fail("empty key expression", 0);
+        fail("Der Indexausdruck ist leer.", 0);
     Result result;
     if (m_tokens.size() == 2 && current().type == TokenType::Name)
         for (std::size_t i = 0; i < m_fields.size(); ++i)
@@ -63,7 +63,7 @@ KeyExpressionParser::Result KeyExpressionParser::parse()
                 result.plainFieldNumber = int(i) + 1;
     result.root = expression();
     if (current().type != TokenType::End)
-        fail("unexpected text '" + m_text.substr(std::size_t(current().position - 1)) + "'",
+        fail("unerwarteter Text '" + m_text.substr(std::size_t(current().position - 1)) + "'",
              current().position);
     return result;
 }
@@ -72,7 +72,7 @@ void KeyExpressionParser::fail(const std::string &message, int position) const
 {
     if (position <= 0)
         throw KeyExpressionError(message);
-    throw KeyExpressionError(message + " at position " + std::to_string(position));
+    throw KeyExpressionError("An Position " + std::to_string(position) + ": " + message + ".");
 }
 
 void KeyExpressionParser::tokenize()
@@ -99,7 +99,7 @@ void KeyExpressionParser::tokenize()
             case ',': token.type = TokenType::Comma; break;
             case '+': token.type = TokenType::Plus; break;
             case '-': token.type = TokenType::Minus; break;
-            default: fail(std::string("unexpected character '") + char(c) + "'", token.position);
+            default: fail(std::string("unerwartetes Zeichen '") + char(c) + "'", token.position);
             }
             ++i;
         }
@@ -123,7 +123,7 @@ KeyExpressionParser::Token KeyExpressionParser::readNumber(std::size_t &i) const
     }
     token.text = m_text.substr(start, i - start);
     if (token.text == ".")
-        fail("unexpected character '.'", token.position);
+        fail("unerwartetes Zeichen '.'", token.position);
     std::from_chars(token.text.data(), token.text.data() + token.text.size(), token.number);
     return token;
 }
@@ -136,7 +136,7 @@ KeyExpressionParser::Token KeyExpressionParser::readText(std::size_t &i) const
     const char quote = m_text[i];
     const std::size_t close = m_text.find(quote, i + 1);
     if (close == std::string::npos)
-        fail("unterminated text", token.position);
+        fail("nicht abgeschlossener Text", token.position);
     token.text = m_text.substr(i + 1, close - i - 1);
     i = close + 1;
     return token;
@@ -157,7 +157,7 @@ KeyExpressionParser::Token KeyExpressionParser::readName(std::size_t &i) const
 void KeyExpressionParser::expect(TokenType type, const char *what)
 {
     if (current().type != type)
-        fail(std::string("missing ") + what, current().position);
+        fail(std::string(what) + " fehlt", current().position);
     take();
 }
 
@@ -173,7 +173,7 @@ NodePtr KeyExpressionParser::expression()
         else if (left->kind() == Kind::Text && right->kind() == Kind::Text)
             left = keynode::concat(std::move(left), std::move(right), minus);
         else
-            fail(std::string("'") + (minus ? '-' : '+') + "' needs two numbers or two texts",
+            fail(std::string("'") + (minus ? '-' : '+') + "' verlangt zwei Zahlen oder zwei Texte",
                  op.position);
     }
     return left;
@@ -186,7 +186,7 @@ NodePtr KeyExpressionParser::unary()
     const Token op = take();
     NodePtr operand = unary();
     if (operand->kind() != Kind::Number)
-        fail("'-' before a text", op.position);
+        fail("'-' vor einem Text", op.position);
     return keynode::negate(std::move(operand));
 }
 
@@ -207,7 +207,7 @@ NodePtr KeyExpressionParser::primary()
         if (current().type == TokenType::Open)
             return call(token);
         return field(token);
-    default: fail("expected a value", token.position);
+    default: fail("hier fehlt ein Wert", token.position);
     }
 }
 
@@ -217,7 +217,7 @@ NodePtr KeyExpressionParser::field(const Token &name)
         if (upper(f.name) != upper(name.text))
             continue;
         if (f.offset < 1 || f.width < 1)
-            fail("field " + f.name + " has no place in the record", name.position);
+            fail("das Feld " + f.name + " hat keinen Platz im Datensatz", name.position);
         switch (f.type) {
         case FieldType::Text:
         case FieldType::Logical: return keynode::textField(f.offset, f.width, Kind::Text);
@@ -226,11 +226,11 @@ NodePtr KeyExpressionParser::field(const Token &name)
         case FieldType::Integer:
         case FieldType::Number: return keynode::numberField(f.offset, f.width);
         default:
-            fail("field " + f.name + " of type " + f.typeLetter + " cannot be part of a key",
+            fail("das Feld " + f.name + " vom Typ " + f.typeLetter + " kann nicht Teil eines Schlüssels sein",
                  name.position);
         }
     }
-    fail("unknown field " + name.text, name.position);
+    fail("unbekanntes Feld " + name.text, name.position);
 }
 
 NodePtr KeyExpressionParser::call(const Token &name)
@@ -241,7 +241,7 @@ NodePtr KeyExpressionParser::call(const Token &name)
     for (const char *k : known)
         isKnown = isKnown || fn == k;
     if (!isKnown)
-        fail("unknown function " + name.text, name.position);
+        fail("unbekannte Funktion " + name.text, name.position);
     take(); // '('
     const Kind argKind = fn == "STR" ? Kind::Number : fn == "DTOS" ? Kind::Date : Kind::Text;
     NodePtr arg = argument(name, 1, argKind);
@@ -256,14 +256,14 @@ NodePtr KeyExpressionParser::call(const Token &name)
                 decimals = constantArgument(name, 3);
             }
         }
-        endOfArguments(name, "1 to 3 arguments");
+        endOfArguments(name, "1 bis 3 Argumente");
         if (length < 1 || length > MaxStrLength || decimals > MaxStrDecimals)
-            fail("STR length or decimals out of range", name.position);
+            fail("STR: Länge oder Nachkommastellen außerhalb des erlaubten Bereichs", name.position);
         return keynode::str(std::move(arg), length, decimals);
     }
     if (fn == "SUBSTR") {
         if (current().type != TokenType::Comma)
-            fail("SUBSTR expects 2 or 3 arguments", name.position);
+            fail("SUBSTR erwartet 2 oder 3 Argumente", name.position);
         take();
         const int start = constantArgument(name, 2);
         int length = arg->width() - start + 1;
@@ -271,12 +271,12 @@ NodePtr KeyExpressionParser::call(const Token &name)
             take();
             length = std::min(constantArgument(name, 3), length);
         }
-        endOfArguments(name, "2 or 3 arguments");
+        endOfArguments(name, "2 oder 3 Argumente");
         if (start < 1 || start > arg->width() || length < 1)
-            fail("SUBSTR start or length outside the text", name.position);
+            fail("SUBSTR: Anfang oder Länge außerhalb des Textes", name.position);
         return keynode::substr(std::move(arg), start, length);
     }
-    endOfArguments(name, "1 argument");
+    endOfArguments(name, "1 Argument");
     if (fn == "VAL")
         return keynode::val(std::move(arg));
     if (fn == "DTOS")
@@ -290,11 +290,11 @@ NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kin
 {
     const int position = current().position;
     if (current().type == TokenType::Close)
-        fail(upper(function.text) + " expects " + kindName(kind) + " as argument " + std::to_string(index),
+        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " + std::to_string(index),
              position);
     NodePtr arg = expression();
     if (arg->kind() != kind)
-        fail(upper(function.text) + " expects " + kindName(kind) + " as argument " + std::to_string(index),
+        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " + std::to_string(index),
              position);
     return arg;
 }
@@ -303,7 +303,7 @@ int KeyExpressionParser::constantArgument(const Token &function, int index)
 {
     const Token token = current();
     if (token.type != TokenType::Number || token.number != std::floor(token.number) || token.number > 9999)
-        fail(upper(function.text) + " expects a whole number as argument " + std::to_string(index),
+        fail(upper(function.text) + " erwartet eine ganze Zahl als Argument " + std::to_string(index),
              token.position);
     take();
     return int(token.number);
@@ -312,7 +312,7 @@ int KeyExpressionParser::constantArgument(const Token &function, int index)
 void KeyExpressionParser::endOfArguments(const Token &function, const char *expected)
 {
     if (current().type == TokenType::Comma)
-        fail(upper(function.text) + " expects " + expected, function.position);
+        fail(upper(function.text) + " erwartet " + expected, function.position);
     expect(TokenType::Close, "')'");
 }
 

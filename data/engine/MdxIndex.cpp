@@ -54,7 +54,7 @@ private:
     void readTagHeader(MdxTag &tag, std::uint32_t headerPage) const;
     static std::string cString(const std::string &bytes, std::size_t offset, std::size_t maxBytes,
                                const std::string &what, const std::string &tagName);
-    [[noreturn]] static void damaged(const std::string &problem) { throw Failure{status::IndexDamaged, problem}; }
+    [[noreturn]] static void damaged(const std::string &problem) { throw Failure{status::IndexDamaged, problem + "."}; }
 
     std::ifstream &m_in;
     std::uint64_t m_size;
@@ -67,7 +67,7 @@ std::string MdxReader::readBytes(std::uint64_t offset, std::size_t length) const
     std::string bytes(length, '\0');
     m_in.clear();
     if (!m_in.seekg(std::streamoff(offset)) || !m_in.read(bytes.data(), std::streamsize(length)))
-        throw Failure{status::FileUnreadable, "the file cannot be read"};
+        throw Failure{status::FileUnreadable, "Die Datei kann nicht gelesen werden."};
     return bytes;
 }
 
@@ -85,24 +85,24 @@ std::vector<MdxTag> MdxReader::readTags()
 void MdxReader::checkHeader()
 {
     if (m_size < HeaderBytes)
-        damaged("the file is " + std::to_string(m_size) + " bytes long, shorter than the 2048-byte header");
+        damaged("Die Datei ist mit " + std::to_string(m_size) + " Bytes kürzer als ihr Kopf von 2048 Bytes");
     m_header = readBytes(0, HeaderBytes);
     if (at(0)[0] != 2)
-        damaged("version " + std::to_string(at(0)[0]) + " instead of 2 (dBASE IV)");
+        damaged("Versionskennung " + std::to_string(at(0)[0]) + " statt 2 (dBASE IV)");
     const int blockPages = u16(at(20));
     if (blockPages < 2 || blockPages > 63 || u16(at(22)) != blockPages * PageBytes)
-        damaged("block size of " + std::to_string(blockPages) + " pages and " +
-                std::to_string(u16(at(22))) + " bytes");
+        damaged("Ungültige Blockgröße von " + std::to_string(blockPages) + " Seiten und " +
+                std::to_string(u16(at(22))) + " Bytes");
     m_blockBytes = std::size_t(blockPages) * PageBytes;
     if (at(25)[0] != 48 || at(26)[0] != SlotBytes)
-        damaged("tag table of " + std::to_string(at(25)[0]) + " slots of " +
-                std::to_string(at(26)[0]) + " bytes instead of 48 of 32");
+        damaged("Die Tag-Tabelle hat " + std::to_string(at(25)[0]) + " Plätze zu " +
+                std::to_string(at(26)[0]) + " Bytes statt 48 zu 32");
     const int count = u16(at(28));
     if (count > MaxTags)
-        damaged(std::to_string(count) + " tags, more than 47");
+        damaged(std::to_string(count) + " Tags, höchstens 47 sind möglich");
     const std::uint64_t pages = u32(at(32));
     if (pages * PageBytes > m_size)
-        damaged("the header counts " + std::to_string(pages) + " pages, the file holds " +
+        damaged("Der Kopf zählt " + std::to_string(pages) + " Seiten, die Datei enthält " +
                 std::to_string(m_size / PageBytes));
 }
 
@@ -112,66 +112,66 @@ std::string MdxReader::cString(const std::string &bytes, std::size_t offset, std
     const char *begin = bytes.data() + offset;
     const void *nul = std::memchr(begin, 0, std::min(maxBytes, bytes.size() - offset));
     if (!nul)
-        damaged("tag " + tagName + ": " + what + " is not terminated");
+        damaged("Tag " + tagName + ": " + what + " ist nicht abgeschlossen");
     return std::string(begin, static_cast<const char *>(nul));
 }
 
 MdxTag MdxReader::readSlot(int slot) const
 {
     const std::size_t offset = SlotOffset + std::size_t(slot) * SlotBytes;
-    const std::string slotName = "slot " + std::to_string(slot + 1);
+    const std::string slotName = "Nr. " + std::to_string(slot + 1);
     MdxTag tag;
-    tag.name = cString(m_header, offset + 4, 11, "the name", slotName);
+    tag.name = cString(m_header, offset + 4, 11, "der Name", slotName);
     if (tag.name.empty())
-        damaged("tag " + slotName + ": the name is empty");
+        damaged("Tag " + slotName + ": der Name ist leer");
     for (unsigned char c : tag.name)
         if (c < 0x20 || c == 0x7f)
-            damaged("tag " + slotName + ": the name holds control characters");
+            damaged("Tag " + slotName + ": der Name enthält Steuerzeichen");
     tag.keyType = char(at(offset + 20)[0]);
     if (tag.keyType != 'C' && tag.keyType != 'N' && tag.keyType != 'D')
-        damaged("tag " + tag.name + ": key type " + std::to_string(int(at(offset + 20)[0])));
+        damaged("Tag " + tag.name + ": unbekannter Schlüsseltyp " + std::to_string(int(at(offset + 20)[0])));
     readTagHeader(tag, u32(at(offset)));
     return tag;
 }
 
 void MdxReader::readTagHeader(MdxTag &tag, std::uint32_t headerPage) const
 {
-    const std::string prefix = "tag " + tag.name + ": ";
+    const std::string prefix = "Tag " + tag.name + ": ";
     const std::uint64_t offset = std::uint64_t(headerPage) * PageBytes;
     if (headerPage < 4 || !holds(offset, PageBytes))
-        damaged(prefix + "header page " + std::to_string(headerPage) + " lies outside the file");
+        damaged(prefix + "die Kopfseite " + std::to_string(headerPage) + " liegt außerhalb der Datei");
     // The header takes one block; a file may end after its first page when the tag
     // has no FOR expression.
     const std::string block = readBytes(offset, std::size_t(std::min<std::uint64_t>(m_blockBytes, m_size - offset)));
     const auto *h = reinterpret_cast<const unsigned char *>(block.data());
     if (char(h[9]) != tag.keyType)
-        damaged(prefix + "key type differs between the tag table and the tag header");
+        damaged(prefix + "der Schlüsseltyp im Tag-Kopf weicht von der Tag-Tabelle ab");
     tag.keyLength = u16(h + 12);
     const int groupLength = u16(h + 18);
     const bool lengthFits = tag.keyType == 'N'   ? tag.keyLength == 12
                             : tag.keyType == 'D' ? tag.keyLength == 8
                                                  : tag.keyLength >= 1 && tag.keyLength <= MaxCharKeyLength;
     if (!lengthFits)
-        damaged(prefix + "key length " + std::to_string(tag.keyLength) + " does not fit key type " + tag.keyType);
+        damaged(prefix + "die Schlüssellänge " + std::to_string(tag.keyLength) + " passt nicht zum Schlüsseltyp " + tag.keyType);
     if (groupLength != (tag.keyLength + 4 + 3) / 4 * 4)
-        damaged(prefix + "group length " + std::to_string(groupLength) + " does not match key length " +
+        damaged(prefix + "die Gruppenlänge " + std::to_string(groupLength) + " passt nicht zur Schlüssellänge " +
                 std::to_string(tag.keyLength));
     const int maxKeys = u16(h + 14);
     if (maxKeys < 1 || 12 + std::size_t(maxKeys) * std::size_t(groupLength) > m_blockBytes)
-        damaged(prefix + std::to_string(maxKeys) + " keys a block do not fit the block size");
+        damaged(prefix + std::to_string(maxKeys) + " Schlüssel je Block passen nicht in die Blockgröße");
     tag.descending = (h[8] & 0x08) != 0;
     tag.unique = (h[8] & 0x40) != 0;
-    tag.expression = cString(block, ExpressionOffset, ExpressionBytes + 1, "the key expression", tag.name);
+    tag.expression = cString(block, ExpressionOffset, ExpressionBytes + 1, "der Indexausdruck", tag.name);
     if (tag.expression.empty())
-        damaged(prefix + "the key expression is empty");
+        damaged(prefix + "der Indexausdruck ist leer");
     if (h[ForFlagOffset] == 1) {
         if (block.size() < ForExpressionOffset + ExpressionBytes + 1)
-            damaged(prefix + "the FOR expression lies outside the file");
-        tag.forExpression = cString(block, ForExpressionOffset, ExpressionBytes + 1, "the FOR expression", tag.name);
+            damaged(prefix + "der FOR-Ausdruck liegt außerhalb der Datei");
+        tag.forExpression = cString(block, ForExpressionOffset, ExpressionBytes + 1, "der FOR-Ausdruck", tag.name);
     }
     tag.rootPage = u32(h);
     if (tag.rootPage < 4 || !holds(std::uint64_t(tag.rootPage) * PageBytes, m_blockBytes))
-        damaged(prefix + "root page " + std::to_string(tag.rootPage) + " lies outside the file");
+        damaged(prefix + "die Wurzelseite " + std::to_string(tag.rootPage) + " liegt außerhalb der Datei");
 }
 
 } // namespace
@@ -182,13 +182,13 @@ Status readMdxTags(const std::string &path, std::vector<MdxTag> &tags, std::stri
     problem.clear();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
-        problem = "the file does not exist";
+        problem = "Die Datei existiert nicht.";
         return status::FileNotFound;
     }
     const auto size = std::filesystem::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
     if (ec || !in) {
-        problem = "the file cannot be read";
+        problem = "Die Datei kann nicht gelesen werden.";
         return status::FileUnreadable;
     }
     try {

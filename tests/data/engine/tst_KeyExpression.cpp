@@ -157,42 +157,42 @@ void tst_KeyExpression::errors_data()
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("empty") << "" << "empty key expression";
-    QTest::newRow("only blanks") << "   " << "empty key expression";
-    QTest::newRow("unknown field") << "NAMEX" << "unknown field NAMEX at position 1";
-    QTest::newRow("unknown field later") << "NAME+KLEINX" << "unknown field KLEINX at position 6";
-    QTest::newRow("prefix of a field") << "KLEI" << "unknown field KLEI at position 1";
-    QTest::newRow("unknown function") << "FOO(NAME)" << "unknown function FOO at position 1";
-    QTest::newRow("VAL of a number") << "VAL(KLASSE)" << "VAL expects a text as argument 1 at position 5";
-    QTest::newRow("UPPER of a number") << "UPPER(KLASSE)" << "UPPER expects a text as argument 1 at position 7";
-    QTest::newRow("STR of a text") << "STR(NAME)" << "STR expects a number as argument 1 at position 5";
-    QTest::newRow("DTOS of a text") << "DTOS(NAME)" << "DTOS expects a date as argument 1 at position 6";
-    QTest::newRow("VAL without argument") << "VAL()" << "VAL expects a text as argument 1 at position 5";
-    QTest::newRow("VAL with two arguments") << "VAL(POT,1)" << "VAL expects 1 argument at position 1";
-    QTest::newRow("SUBSTR with one argument") << "SUBSTR(NAME)" << "SUBSTR expects 2 or 3 arguments at position 1";
-    QTest::newRow("STR with four arguments") << "STR(KLASSE,5,1,1)" << "STR expects 1 to 3 arguments at position 1";
+    QTest::newRow("empty") << "" << "Der Indexausdruck ist leer.";
+    QTest::newRow("only blanks") << "   " << "Der Indexausdruck ist leer.";
+    QTest::newRow("unknown field") << "NAMEX" << "An Position 1: unbekanntes Feld NAMEX.";
+    QTest::newRow("unknown field later") << "NAME+KLEINX" << "An Position 6: unbekanntes Feld KLEINX.";
+    QTest::newRow("prefix of a field") << "KLEI" << "An Position 1: unbekanntes Feld KLEI.";
+    QTest::newRow("unknown function") << "FOO(NAME)" << "An Position 1: unbekannte Funktion FOO.";
+    QTest::newRow("VAL of a number") << "VAL(KLASSE)" << "An Position 5: VAL erwartet einen Text als Argument 1.";
+    QTest::newRow("UPPER of a number") << "UPPER(KLASSE)" << "An Position 7: UPPER erwartet einen Text als Argument 1.";
+    QTest::newRow("STR of a text") << "STR(NAME)" << "An Position 5: STR erwartet eine Zahl als Argument 1.";
+    QTest::newRow("DTOS of a text") << "DTOS(NAME)" << "An Position 6: DTOS erwartet ein Datum als Argument 1.";
+    QTest::newRow("VAL without argument") << "VAL()" << "An Position 5: VAL erwartet einen Text als Argument 1.";
+    QTest::newRow("VAL with two arguments") << "VAL(POT,1)" << "An Position 1: VAL erwartet 1 Argument.";
+    QTest::newRow("SUBSTR with one argument") << "SUBSTR(NAME)" << "An Position 1: SUBSTR erwartet 2 oder 3 Argumente.";
+    QTest::newRow("STR with four arguments") << "STR(KLASSE,5,1,1)" << "An Position 1: STR erwartet 1 bis 3 Argumente.";
     QTest::newRow("STR width not constant")
-        << "STR(KLASSE,KLASSE)" << "STR expects a whole number as argument 2 at position 12";
+        << "STR(KLASSE,KLASSE)" << "An Position 12: STR erwartet eine ganze Zahl als Argument 2.";
     QTest::newRow("SUBSTR start beyond the text")
-        << "SUBSTR(NAME,11)" << "SUBSTR start or length outside the text at position 1";
-    QTest::newRow("text plus number") << "NAME+KLASSE" << "'+' needs two numbers or two texts at position 5";
-    QTest::newRow("number minus text") << "KLASSE-NAME" << "'-' needs two numbers or two texts at position 7";
-    QTest::newRow("date plus text") << "DATUM+NAME" << "'+' needs two numbers or two texts at position 6";
-    QTest::newRow("minus before a text") << "-NAME" << "'-' before a text at position 1";
-    QTest::newRow("trailing name") << "NAME KLEIN" << "unexpected text 'KLEIN' at position 6";
-    QTest::newRow("trailing parenthesis") << "VAL(POT))" << "unexpected text ')' at position 9";
-    QTest::newRow("missing parenthesis") << "VAL(POT" << "missing ')' at position 8";
-    QTest::newRow("missing operand") << "NAME+" << "expected a value at position 6";
-    QTest::newRow("comma as a value") << "(,NAME)" << "expected a value at position 2";
-    QTest::newRow("unterminated text") << "NAME+'abc" << "unterminated text at position 6";
-    QTest::newRow("unknown operator") << "KLASSE*2" << "unexpected character '*' at position 7";
-    QTest::newRow("lone point") << "KLASSE+." << "unexpected character '.' at position 8";
-    QTest::newRow("memo field") << "NOTIZ" << "field NOTIZ of type M cannot be part of a key at position 1";
+        << "SUBSTR(NAME,11)" << "An Position 1: SUBSTR: Anfang oder Länge außerhalb des Textes.";
+    QTest::newRow("text plus number") << "NAME+KLASSE" << "An Position 5: '+' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("number minus text") << "KLASSE-NAME" << "An Position 7: '-' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("date plus text") << "DATUM+NAME" << "An Position 6: '+' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("minus before a text") << "-NAME" << "An Position 1: '-' vor einem Text.";
+    QTest::newRow("trailing name") << "NAME KLEIN" << "An Position 6: unerwarteter Text 'KLEIN'.";
+    QTest::newRow("trailing parenthesis") << "VAL(POT))" << "An Position 9: unerwarteter Text ')'.";
+    QTest::newRow("missing parenthesis") << "VAL(POT" << "An Position 8: ')' fehlt.";
+    QTest::newRow("missing operand") << "NAME+" << "An Position 6: hier fehlt ein Wert.";
+    QTest::newRow("comma as a value") << "(,NAME)" << "An Position 2: hier fehlt ein Wert.";
+    QTest::newRow("unterminated text") << "NAME+'abc" << "An Position 6: nicht abgeschlossener Text.";
+    QTest::newRow("unknown operator") << "KLASSE*2" << "An Position 7: unerwartetes Zeichen '*'.";
+    QTest::newRow("lone point") << "KLASSE+." << "An Position 8: unerwartetes Zeichen '.'.";
+    QTest::newRow("memo field") << "NOTIZ" << "An Position 1: das Feld NOTIZ vom Typ M kann nicht Teil eines Schlüssels sein.";
     QTest::newRow("key longer than 100 bytes")
-        << "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME" << "key length 110 outside 1 to 100 bytes";
-    QTest::newRow("empty text key") << "''" << "key length 0 outside 1 to 100 bytes";
+        << "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME" << "Die Schlüssellänge 110 liegt außerhalb von 1 bis 100 Bytes.";
+    QTest::newRow("empty text key") << "''" << "Die Schlüssellänge 0 liegt außerhalb von 1 bis 100 Bytes.";
     QTest::newRow("expression longer than 220 characters")
-        << QString(221, QLatin1Char('(')) << "key expression longer than 220 characters";
+        << QString(221, QLatin1Char('(')) << "Der Indexausdruck ist länger als 220 Zeichen.";
 }
 
 void tst_KeyExpression::errors()

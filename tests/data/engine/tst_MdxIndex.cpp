@@ -224,40 +224,40 @@ void tst_MdxIndex::damagedFiles_data()
 
     const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
     QTest::newRow("truncated header") << "truncate" << 1000 << QByteArray()
-                                      << "the file is 1000 bytes long, shorter than the 2048-byte header";
+                                      << "Die Datei ist mit 1000 Bytes kürzer als ihr Kopf von 2048 Bytes.";
     QTest::newRow("truncated before a tag header")
-        << "truncate" << 2048 << QByteArray() << "the header counts 12 pages, the file holds 4";
-    QTest::newRow("bad version") << "file" << 0 << hex("03") << "version 3 instead of 2 (dBASE IV)";
+        << "truncate" << 2048 << QByteArray() << "Der Kopf zählt 12 Seiten, die Datei enthält 4.";
+    QTest::newRow("bad version") << "file" << 0 << hex("03") << "Versionskennung 3 statt 2 (dBASE IV).";
     QTest::newRow("block size bytes disagree") << "file" << 22 << hex("0002")
-                                               << "block size of 2 pages and 512 bytes";
-    QTest::newRow("block of one page") << "file" << 20 << hex("01000002") << "block size of 1 pages and 512 bytes";
-    QTest::newRow("slot table") << "file" << 25 << hex("40") << "tag table of 64 slots of 32 bytes instead of 48 of 32";
-    QTest::newRow("48 tags") << "file" << 28 << hex("3000") << "48 tags, more than 47";
+                                               << "Ungültige Blockgröße von 2 Seiten und 512 Bytes.";
+    QTest::newRow("block of one page") << "file" << 20 << hex("01000002") << "Ungültige Blockgröße von 1 Seiten und 512 Bytes.";
+    QTest::newRow("slot table") << "file" << 25 << hex("40") << "Die Tag-Tabelle hat 64 Plätze zu 32 Bytes statt 48 zu 32.";
+    QTest::newRow("48 tags") << "file" << 28 << hex("3000") << "48 Tags, höchstens 47 sind möglich.";
     QTest::newRow("page count beyond the file") << "file" << 32 << hex("10270000")
-                                                << "the header counts 10000 pages, the file holds 12";
+                                                << "Der Kopf zählt 10000 Seiten, die Datei enthält 12.";
     QTest::newRow("tag header page beyond the end of the file")
-        << "slot2" << 0 << hex("0f270000") << "tag MIN: header page 9999 lies outside the file";
+        << "slot2" << 0 << hex("0f270000") << "Tag MIN: die Kopfseite 9999 liegt außerhalb der Datei.";
     QTest::newRow("tag header page inside the file header")
-        << "slot2" << 0 << hex("02000000") << "tag MIN: header page 2 lies outside the file";
-    QTest::newRow("empty tag name") << "slot2" << 4 << hex("00") << "tag slot 2: the name is empty";
+        << "slot2" << 0 << hex("02000000") << "Tag MIN: die Kopfseite 2 liegt außerhalb der Datei.";
+    QTest::newRow("empty tag name") << "slot2" << 4 << hex("00") << "Tag Nr. 2: der Name ist leer.";
     QTest::newRow("unterminated tag name") << "slot2" << 4 << QByteArray("ABCDEFGHIJK")
-                                           << "tag slot 2: the name is not terminated";
-    QTest::newRow("unknown key type") << "slot2" << 20 << QByteArray("X") << "tag MIN: key type 88";
+                                           << "Tag Nr. 2: der Name ist nicht abgeschlossen.";
+    QTest::newRow("unknown key type") << "slot2" << 20 << QByteArray("X") << "Tag MIN: unbekannter Schlüsseltyp 88.";
     QTest::newRow("key type differs") << "tag2" << 9 << QByteArray("C")
-                                      << "tag MIN: key type differs between the tag table and the tag header";
+                                      << "Tag MIN: der Schlüsseltyp im Tag-Kopf weicht von der Tag-Tabelle ab.";
     QTest::newRow("group length mismatch") << "tag2" << 18 << hex("1400")
-                                           << "tag MIN: group length 20 does not match key length 12";
+                                           << "Tag MIN: die Gruppenlänge 20 passt nicht zur Schlüssellänge 12.";
     QTest::newRow("numeric key length") << "tag2" << 12 << hex("0d00")
-                                        << "tag MIN: key length 13 does not fit key type N";
+                                        << "Tag MIN: die Schlüssellänge 13 passt nicht zum Schlüsseltyp N.";
     QTest::newRow("too many keys a block") << "tag2" << 14 << hex("4000")
-                                           << "tag MIN: 64 keys a block do not fit the block size";
+                                           << "Tag MIN: 64 Schlüssel je Block passen nicht in die Blockgröße.";
     QTest::newRow("unterminated expression") << "tag2" << 24 << QByteArray(221, 'A')
-                                             << "tag MIN: the key expression is not terminated";
-    QTest::newRow("empty expression") << "tag2" << 24 << hex("00") << "tag MIN: the key expression is empty";
+                                             << "Tag MIN: der Indexausdruck ist nicht abgeschlossen.";
+    QTest::newRow("empty expression") << "tag2" << 24 << hex("00") << "Tag MIN: der Indexausdruck ist leer.";
     QTest::newRow("root page beyond the end of the file")
-        << "tag2" << 0 << hex("0b000000") << "tag MIN: root page 11 lies outside the file";
+        << "tag2" << 0 << hex("0b000000") << "Tag MIN: die Wurzelseite 11 liegt außerhalb der Datei.";
     QTest::newRow("FOR expression unterminated")
-        << "tag2for" << 762 << QByteArray(221, 'A') << "tag MIN: the FOR expression is not terminated";
+        << "tag2for" << 762 << QByteArray(221, 'A') << "Tag MIN: der FOR-Ausdruck ist nicht abgeschlossen.";
 }
 
 void tst_MdxIndex::damagedFiles()
@@ -322,9 +322,9 @@ void tst_MdxIndex::missingOrUnreadableFile()
     std::string problem;
     QCOMPARE(dbase::readMdxTags(m_dir.filePath("NONE.MDX").toStdString(), tags, problem),
              dbase::status::FileNotFound);
-    QCOMPARE(problem, std::string("the file does not exist"));
+    QCOMPARE(problem, std::string("Die Datei existiert nicht."));
     QCOMPARE(dbase::readMdxTags(m_dir.path().toStdString(), tags, problem), dbase::status::FileUnreadable);
-    QCOMPARE(problem, std::string("the file cannot be read"));
+    QCOMPARE(problem, std::string("Die Datei kann nicht gelesen werden."));
 }
 
 void tst_MdxIndex::writerRefusesBadTags_data()
@@ -334,11 +334,11 @@ void tst_MdxIndex::writerRefusesBadTags_data()
     QTest::addColumn<int>("tagCount");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("bad expression") << "X" << "FOO" << 1 << "tag X: unknown field FOO at position 1";
+    QTest::newRow("bad expression") << "X" << "FOO" << 1 << "Tag X: An Position 1: unbekanntes Feld FOO.";
     QTest::newRow("name too long") << "ABCDEFGHIJK" << "BL" << 1
-                                   << "tag name 'ABCDEFGHIJK' is not 1 to 10 printable characters";
-    QTest::newRow("empty name") << "" << "BL" << 1 << "tag name '' is not 1 to 10 printable characters";
-    QTest::newRow("48 tags") << "BL" << "BL" << 48 << "an index holds at most 47 tags, not 48";
+                                   << "Der Tag-Name 'ABCDEFGHIJK' hat nicht 1 bis 10 druckbare Zeichen.";
+    QTest::newRow("empty name") << "" << "BL" << 1 << "Der Tag-Name '' hat nicht 1 bis 10 druckbare Zeichen.";
+    QTest::newRow("48 tags") << "BL" << "BL" << 48 << "Ein Index enthält höchstens 47 Tags, nicht 48.";
 }
 
 void tst_MdxIndex::writerRefusesBadTags()
@@ -357,7 +357,7 @@ void tst_MdxIndex::writerRefusesBadTags()
     QVERIFY(!QFile::exists(path));
 
     QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table, {{"BL", "BL"}}, message));
-    QVERIFY2(QString::fromStdString(message).startsWith("cannot write "), message.c_str());
+    QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."), message.c_str());
 }
 
 QTEST_APPLESS_MAIN(tst_MdxIndex)
