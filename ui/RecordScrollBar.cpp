@@ -25,7 +25,8 @@ RecordScrollBar::RecordScrollBar(QWidget *parent) : QScrollBar(Qt::Vertical, par
 void RecordScrollBar::setMaximum(int maximum)
 {
     if (maximum < minimum())
-        throw EInvalidOperation(QStringLiteral("Eigenschaft Scrollbar außerhalb des zulässigen Bereichs"));
+        throw EInvalidOperation(
+            QStringLiteral("Eigenschaft Scrollbar außerhalb des zulässigen Bereichs"));
     // setRange pulls a position above the new maximum down to it, without an action.
     QScrollBar::setRange(minimum(), maximum);
 }
@@ -48,15 +49,30 @@ int RecordScrollBar::candidateFor(int code, int thumbValue) const
     const qint64 p = value();
     qint64 candidate = p;
     switch (code) {
-    case LineUp: candidate = p - singleStep(); break;
-    case LineDown: candidate = p + singleStep(); break;
-    case PageUp: candidate = p - pageStep(); break;
-    case PageDown: candidate = p + pageStep(); break;
+    case LineUp:
+        candidate = p - singleStep();
+        break;
+    case LineDown:
+        candidate = p + singleStep();
+        break;
+    case PageUp:
+        candidate = p - pageStep();
+        break;
+    case PageDown:
+        candidate = p + pageStep();
+        break;
     case ThumbPosition:
-    case ThumbTrack: candidate = thumbValue; break;
-    case Top: candidate = minimum(); break;
-    case Bottom: candidate = maximum(); break;
-    default: break;
+    case ThumbTrack:
+        candidate = thumbValue;
+        break;
+    case Top:
+        candidate = minimum();
+        break;
+    case Bottom:
+        candidate = maximum();
+        break;
+    default:
+        break;
     }
     return int(std::clamp<qint64>(candidate, minimum(), maximum()));
 }
@@ -95,16 +111,31 @@ void RecordScrollBar::onActionTriggered(int action)
 {
     int code = -1;
     switch (action) {
-    case SliderSingleStepSub: code = LineUp; break;
-    case SliderSingleStepAdd: code = LineDown; break;
-    case SliderPageStepSub: code = PageUp; break;
-    case SliderPageStepAdd: code = PageDown; break;
-    case SliderToMinimum: code = Top; break;
-    case SliderToMaximum: code = Bottom; break;
+    case SliderSingleStepSub:
+        code = LineUp;
+        break;
+    case SliderSingleStepAdd:
+        code = LineDown;
+        break;
+    case SliderPageStepSub:
+        code = PageUp;
+        break;
+    case SliderPageStepAdd:
+        code = PageDown;
+        break;
+    case SliderToMinimum:
+        code = Top;
+        break;
+    case SliderToMaximum:
+        code = Bottom;
+        break;
     // A move while the mouse holds the bar is tracking (also the jump of a click that
     // puts the thumb under the pointer); any other move is a final thumb position.
-    case SliderMove: code = isSliderDown() || m_mouseAction ? ThumbTrack : ThumbPosition; break;
-    default: return;
+    case SliderMove:
+        code = isSliderDown() || m_mouseAction ? ThumbTrack : ThumbPosition;
+        break;
+    default:
+        return;
     }
     if (m_mouseAction || m_keyPressRunning)
         m_actionSeen = true;
@@ -179,11 +210,14 @@ int RecordScrollBar::valueAtPixel(int y) const
 {
     QStyleOptionSlider option;
     initStyleOption(&option);
-    const QRect groove = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, this);
-    const QRect thumb = style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarGroove, this);
+    const QRect thumb =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
     const int span = groove.height() - thumb.height();
-    return QStyle::sliderValueFromPosition(minimum(), maximum(), y - thumb.height() / 2 - groove.top(),
-                                           std::max(span, 1), option.upsideDown);
+    return QStyle::sliderValueFromPosition(minimum(), maximum(),
+                                           y - thumb.height() / 2 - groove.top(), std::max(span, 1),
+                                           option.upsideDown);
 }
 
 // The platform's scroll bar menu; every entry is one action followed by the end of
@@ -196,10 +230,16 @@ void RecordScrollBar::contextMenuEvent(QContextMenuEvent *event)
         int code;
     };
     static const Entry entries[] = {
-        {"Bildlauf hierher", ThumbPosition}, {nullptr, 0},
-        {"Oberer Rand", Top},                {"Unterer Rand", Bottom}, {nullptr, 0},
-        {"Seite nach oben", PageUp},         {"Seite nach unten", PageDown}, {nullptr, 0},
-        {"Bildlauf nach oben", LineUp},      {"Bildlauf nach unten", LineDown},
+        {"Bildlauf hierher", ThumbPosition},
+        {nullptr, 0},
+        {"Oberer Rand", Top},
+        {"Unterer Rand", Bottom},
+        {nullptr, 0},
+        {"Seite nach oben", PageUp},
+        {"Seite nach unten", PageDown},
+        {nullptr, 0},
+        {"Bildlauf nach oben", LineUp},
+        {"Bildlauf nach unten", LineDown},
     };
     QMenu menu(this);
     for (const Entry &entry : entries) {

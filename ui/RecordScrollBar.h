@@ -57,11 +57,11 @@ private:
     int valueAtPixel(int y) const;
 
     ScrollHandler m_handler;
-    bool m_mouseAction = false;   // a press on one of the bar's parts is in progress
-    bool m_thumbDragged = false;  // that press holds the thumb
-    bool m_keyAction = false;     // a key press reported an action
+    bool m_mouseAction = false;  // a press on one of the bar's parts is in progress
+    bool m_thumbDragged = false; // that press holds the thumb
+    bool m_keyAction = false;    // a key press reported an action
     bool m_keyPressRunning = false;
-    bool m_actionSeen = false;    // an action was reported during the press being handled
+    bool m_actionSeen = false; // an action was reported during the press being handled
     // An error thrown by the handler while Qt's slider code was running; re-raised
     // once that code has finished so the slider's own state stays consistent.
     std::exception_ptr m_pendingError;

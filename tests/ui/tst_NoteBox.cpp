@@ -17,11 +17,11 @@ namespace {
 
 // Stored notes of a small table, in name order (the records are stored reversed).
 const char *const notes[] = {
-    "Erste Zeile\nzweite Zeile",      // lone LF
-    "",                               // no note
-    "Oben\runten",                    // lone CR
-    "Eins\r\nZwei\r\nDrei",           // CR LF
-    "Leerzeile\r\rdanach\n",          // two lone CRs, ending with a break
+    "Erste Zeile\nzweite Zeile", // lone LF
+    "",                          // no note
+    "Oben\runten",               // lone CR
+    "Eins\r\nZwei\r\nDrei",      // CR LF
+    "Leerzeile\r\rdanach\n",     // two lone CRs, ending with a break
 };
 const char *const names[] = {"aach", "berg", "dorf", "eben", "feld"};
 
@@ -62,7 +62,6 @@ class tst_NoteBox : public QObject
     Q_OBJECT
 
 private slots:
-    void appearance();
     void lineBreaks_data();
     void lineBreaks();
     void textFollowsCurrentRecord_data();
@@ -77,22 +76,6 @@ private slots:
     void lineCountMatchesTheShownLayout();
     void lineCountIgnoresScrollBarAndVisibility();
 };
-
-void tst_NoteBox::appearance()
-{
-    NoteBox box;
-    QVERIFY(box.isReadOnly());
-    QVERIFY(box.textInteractionFlags() & Qt::TextSelectableByMouse);
-    QCOMPARE(box.frameShape(), QFrame::NoFrame);
-    QCOMPARE(box.lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    QCOMPARE(box.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(box.rowsWanted(), 1);
-    box.setVerticalScrollBarShown(true);
-    QCOMPARE(box.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    QVERIFY(box.isVerticalScrollBarShown());
-    box.setVerticalScrollBarShown(false);
-    QCOMPARE(box.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-}
 
 void tst_NoteBox::lineBreaks_data()
 {
@@ -124,7 +107,8 @@ void tst_NoteBox::textFollowsCurrentRecord_data()
     QTest::newRow("no note") << 1 << QStringList{""} << false;
     QTest::newRow("lone CR") << 2 << QStringList{"Oben", "unten"} << false;
     QTest::newRow("CR LF") << 3 << QStringList{"Eins", "Zwei", "Drei"} << false;
-    QTest::newRow("two CRs and a final LF") << 4 << QStringList{"Leerzeile", "", "danach", ""} << false;
+    QTest::newRow("two CRs and a final LF")
+        << 4 << QStringList{"Leerzeile", "", "danach", ""} << false;
 }
 
 void tst_NoteBox::textFollowsCurrentRecord()
@@ -281,15 +265,17 @@ void tst_NoteBox::lineCountMatchesTheShownLayout()
 {
     NoteBox box;
     box.resize(161, 73);
-    box.setPlainText(QStringLiteral("Die Messungen wurden in mehreren Ortsteilen durchgeführt und zeigen "
-                                    "deutliche Unterschiede zwischen Tal und Hang.\n"
-                                    "Radonkonzentrationsmessungsreihenzusammenfassungsbericht"));
+    box.setPlainText(
+        QStringLiteral("Die Messungen wurden in mehreren Ortsteilen durchgeführt und zeigen "
+                       "deutliche Unterschiede zwischen Tal und Hang.\n"
+                       "Radonkonzentrationsmessungsreihenzusammenfassungsbericht"));
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     const QStringList perBlock = layoutLineCounts(box);
     QCOMPARE(perBlock.size(), 2);
     QVERIFY2(perBlock.at(0).toInt() >= 3, qPrintable(perBlock.join(u',')));
-    QVERIFY2(perBlock.at(1).toInt() >= 2, qPrintable(perBlock.join(u','))); // broken inside the word
+    QVERIFY2(perBlock.at(1).toInt() >= 2,
+             qPrintable(perBlock.join(u','))); // broken inside the word
     QCOMPARE(box.noteLineCount(), perBlock.at(0).toInt() + perBlock.at(1).toInt());
 }
 

@@ -13,7 +13,6 @@ class tst_SearchButton : public QObject
 private slots:
     void init();
     void cleanup();
-    void defaults();
     void faceEdges_data();
     void faceEdges();
     void captionMovesOnePixelWhileDown();
@@ -46,13 +45,6 @@ void tst_SearchButton::cleanup()
 {
     delete m_button;
     m_button = nullptr;
-}
-
-void tst_SearchButton::defaults()
-{
-    QCOMPARE(m_button->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(m_button->focusPolicy() & Qt::TabFocus);
-    QVERIFY(!m_button->isCheckable());
 }
 
 // The image of the face at rest or while the left button holds it down.
@@ -123,7 +115,7 @@ void tst_SearchButton::captionMovesOnePixelWhileDown()
 void tst_SearchButton::doubleClickCountsTwice_data()
 {
     QTest::addColumn<bool>("secondPressDelivered");
-    QTest::newRow("press and double click") << true;   // Qt 6 platforms send both
+    QTest::newRow("press and double click") << true; // Qt 6 platforms send both
     QTest::newRow("double click instead of press") << false;
 }
 
@@ -135,8 +127,8 @@ void tst_SearchButton::doubleClickCountsTwice()
     QTest::mouseClick(m_button, Qt::LeftButton, {}, at);
     if (secondPressDelivered)
         QTest::mousePress(m_button, Qt::LeftButton, {}, at);
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, at, m_button->mapToGlobal(at), Qt::LeftButton,
-                            Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, at, m_button->mapToGlobal(at),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_button, &doubleClick);
     QVERIFY(m_button->isDown());
     QTest::mouseRelease(m_button, Qt::LeftButton, {}, at);
