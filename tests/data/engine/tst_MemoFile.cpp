@@ -168,7 +168,7 @@ void tst_MemoFile::foxPro()
     QByteArray note("\x00\x00\x00\x01\x00\x00\x00\x05Hallo", 13);
     bytes += note;
     bytes.resize(512 + 64, '\0');
-    bytes += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03abc", 11); // not a note type
+    bytes += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03" "abc", 11); // not a note type
     QTemporaryDir dir;
     const QString path = dir.filePath("T.FPT");
     QVERIFY(fixture::write(path, bytes));
