@@ -155,6 +155,8 @@ void DataGrid::onStateChanged()
     } else if (!open && m_attached) {
         m_attached = false;
         m_cursor->detachView(this);
+        for (GridColumn &col : m_columns)
+            col.bindField(nullptr);
     }
     m_firstShown = 0;
     followCursor(0, true);
@@ -162,9 +164,13 @@ void DataGrid::onStateChanged()
 
 void DataGrid::buildColumns()
 {
-    if (!m_columns.empty())
-        return; // built once, kept for the life of the grid
     const QList<Field *> &fields = m_cursor->fields();
+    if (!m_columns.empty()) {
+        // Built once and kept for the life of the grid; a reopened table brings new fields.
+        for (GridColumn &col : m_columns)
+            col.bindField(col.index() < fields.size() ? fields[col.index()] : nullptr);
+        return;
+    }
     m_columns.reserve(static_cast<size_t>(fields.size()));
     for (int i = 0; i < fields.size(); ++i)
         m_columns.emplace_back(this, fields[i], i);

@@ -35,6 +35,11 @@ public:
     bool titleColorIsRole() const { return m_titleIsRole; }
 
 private:
+    friend class DataGrid;
+    // The fields live while the table is open; the grid unbinds them when it closes
+    // and binds the new ones if it opens again, keeping the column's own attributes.
+    void bindField(Field *field) { m_field = field; }
+
     DataGrid *m_grid;
     Field *m_field;
     int m_index;
