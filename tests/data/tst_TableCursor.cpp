@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <limits>
+
 using fake::FakeEngine;
 using fake::FakeMunicipalities;
 using fake::FakeView;
@@ -137,6 +139,10 @@ void tst_TableCursor::fiveRowWindowSlides()
     QCOMPARE(scrolled.first().first().toInt(), 2);
     QCOMPARE(held(t), slice(o.order(), 0, 5));
     QVERIFY(!t.atStart());
+    // The most negative count walks back to the first record without overflowing.
+    QCOMPARE(t.stepBy(3), 3);
+    QCOMPARE(t.stepBy(std::numeric_limits<int>::min()), -3);
+    QVERIFY(t.atStart());
 }
 
 void tst_TableCursor::forwardRunCostsOneFetchAndBookmarkPerStep()
