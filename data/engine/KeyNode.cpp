@@ -54,6 +54,21 @@ double valOf(std::string_view text)
 
 namespace {
 
+// A sum or difference of decimal numbers, rounded to the 15 significant digits that
+// a numeric key holds: 0.1 + 0.2 equals 0.3 as it does in dBASE's decimal arithmetic,
+// so equal sums stay side by side in record order. Sums of whole numbers are exact.
+double decimalResult(double a, double b, double result)
+{
+    constexpr double exactLimit = 9007199254740992.0; // 2^53
+    if (std::trunc(a) == a && std::trunc(b) == b && std::fabs(result) < exactLimit)
+        return result;
+    char buf[64];
+    const auto end = std::to_chars(buf, buf + sizeof buf, result, std::chars_format::general, 15).ptr;
+    double rounded = result;
+    std::from_chars(buf, end, rounded);
+    return rounded;
+}
+
 class TextField : public Node
 {
 public:
@@ -256,7 +271,7 @@ public:
     {
         const double a = m_left->number(record);
         const double b = m_right->number(record);
-        return m_subtract ? a - b : a + b;
+        return decimalResult(a, b, m_subtract ? a - b : a + b);
     }
 
 private:

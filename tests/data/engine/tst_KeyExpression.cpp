@@ -129,6 +129,8 @@ void tst_KeyExpression::numericKeys_data()
     QTest::newRow("difference") << "VAL(POT)-KLASSE" << "10" << "4" << 6.0;
     QTest::newRow("unary minus") << "-KLASSE" << "" << "4" << -4.0;
     QTest::newRow("literal with decimals") << "VAL(POT)+1.5" << "2" << "" << 3.5;
+    QTest::newRow("decimal sum rounded to 15 digits") << "VAL(POT)+0.2" << "0.1" << "" << 0.3;
+    QTest::newRow("decimal difference rounded") << "VAL(POT)-0.1" << "0.3" << "" << 0.2;
     QTest::newRow("parentheses") << "VAL(POT)-(KLASSE-1)" << "10" << "4" << 7.0;
     QTest::newRow("VAL of a concatenation") << "VAL(POT+'9')" << "12" << "" << 12.0;
     QTest::newRow("VAL of a trimmed concatenation") << "VAL(TRIM(POT)+'9')" << "12" << "" << 129.0;
@@ -148,8 +150,9 @@ void tst_KeyExpression::numericKeys()
     QCOMPARE(expr->keySize(), 12);
     const Key k = expr->evaluate(table.recordData(1));
     QVERIFY(k.numeric);
-    QCOMPARE(k.number, value);
-    QCOMPARE(expr->decode(expr->encode(k)).number, value);
+    // Exact: QCOMPARE on doubles would forgive the last bits that decide the order.
+    QVERIFY2(k.number == value, qPrintable(QString::number(k.number, 'g', 17)));
+    QVERIFY(expr->decode(expr->encode(k)).number == value);
 }
 
 void tst_KeyExpression::errors_data()
@@ -299,7 +302,7 @@ void tst_KeyExpression::bcdEncoding()
     QFETCH(QByteArray, key);
 
     QCOMPARE(bytes(dbase::BcdNumber::encode(value)).toHex(), key.toHex());
-    QCOMPARE(dbase::BcdNumber::decode(key.toStdString()), value);
+    QVERIFY(dbase::BcdNumber::decode(key.toStdString()) == value);
 }
 
 void tst_KeyExpression::bcdDecodesOtherWriters()
@@ -308,10 +311,10 @@ void tst_KeyExpression::bcdDecodesOtherWriters()
     const auto decode = [](const char *hex) {
         return dbase::BcdNumber::decode(QByteArray::fromHex(hex).leftJustified(12, '\0').toStdString());
     };
-    QCOMPARE(decode("370D10"), 100.0);
-    QCOMPARE(decode("330950"), 0.05);
-    QCOMPARE(decode("3401"), 0.0);
-    QCOMPARE(dbase::BcdNumber::decode("short"), 0.0);
+    QVERIFY(decode("370D10") == 100.0);
+    QVERIFY(decode("330950") == 0.05);
+    QVERIFY(decode("3401") == 0.0);
+    QVERIFY(dbase::BcdNumber::decode("short") == 0.0);
 }
 
 void tst_KeyExpression::encodeDecodeRoundTrip()
@@ -326,7 +329,7 @@ void tst_KeyExpression::encodeDecodeRoundTrip()
         Key k;
         k.numeric = true;
         k.number = v;
-        QCOMPARE(number->decode(number->encode(k)).number, v);
+        QVERIFY2(number->decode(number->encode(k)).number == v, qPrintable(QString::number(v, 'g', 17)));
     }
     QVERIFY_THROWS_EXCEPTION(dbase::KeyExpressionError, number->decode("1234"));
 }

@@ -103,6 +103,7 @@ private slots:
     void damagedFiles_data();
     void damagedFiles();
     void nameTreeLinks();
+    void corruptedBytesAreReportedOrHarmless();
     void missingOrUnreadableFile();
     void writerRefusesBadTags_data();
     void writerRefusesBadTags();
@@ -314,6 +315,47 @@ void tst_MdxIndex::nameTreeLinks()
         QCOMPARE(bytes.mid(544 + 32 * slot + 16, 3).toHex(), expected[slot]);
     QCOMPARE(bytes.mid(4, 7), QByteArray("CD_GIS\0", 7));
     QCOMPARE(bytes.at(24), char(1)); // production index
+}
+
+void tst_MdxIndex::corruptedBytesAreReportedOrHarmless()
+{
+    // Bytes of the header, the slots and a tag header overwritten with patterns; the
+    // reader answers Ok or IndexDamaged and what it accepts stays within its bounds.
+    const MemoryTable table = municipalities(40);
+    const QString path = m_dir.filePath(QStringLiteral("FLIP.MDX"));
+    std::string error;
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray original = file.readAll();
+    file.close();
+    int damagedCount = 0;
+    for (int i = 0; i < 400; ++i) {
+        QByteArray content = original;
+        const int offset = (i * 7919) % 2600; // header, slots and the first tag header
+        const char patterns[] = {'\xff', '\0', '\x7f', 'N'};
+        content.replace(offset, 4, QByteArray(4, patterns[i % 4]));
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content);
+        out.close();
+        std::vector<MdxTag> tags;
+        std::string problem;
+        const dbase::Status status = dbase::readMdxTags(path.toStdString(), tags, problem);
+        QVERIFY2(status == dbase::status::Ok || status == dbase::status::IndexDamaged, problem.c_str());
+        if (status != dbase::status::Ok) {
+            QVERIFY(!problem.empty() && tags.empty());
+            ++damagedCount;
+            continue;
+        }
+        QVERIFY(tags.size() <= 47);
+        for (const MdxTag &tag : tags) {
+            QVERIFY(tag.keyLength >= 1 && tag.keyLength <= 100);
+            QVERIFY(std::uint64_t(tag.rootPage) * 512 + 1024 <= std::uint64_t(content.size()));
+            QVERIFY(!tag.expression.empty() && tag.expression.size() <= 220);
+        }
+    }
+    QVERIFY(damagedCount > 0);
 }
 
 void tst_MdxIndex::missingOrUnreadableFile()

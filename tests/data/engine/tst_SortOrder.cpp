@@ -96,6 +96,9 @@ void tst_SortOrder::recordOrder_data()
     QTest::newRow("POTENTIAL: negative and empty KLASSE")
         << QStringList{"a||10|-20", "b||10|", "c||abc|-1", "d||0|0"} << "VAL(POTENTIAL)+KLASSE" << false
         << QList<int>{1, 3, 4, 2};
+    QTest::newRow("decimal sums that are equal in decimal")
+        << QStringList{"a|0.1|0.2", "b|0.3|0", "c|0.2|0.1", "d|0.29|0"} << "VAL(MIN)+VAL(POTENTIAL)" << false
+        << QList<int>{4, 1, 2, 3};
     QTest::newRow("descending keeps equal keys in record order")
         << QStringList{"a|1", "b|2", "c|1", "d|2"} << "VAL(MIN)" << true << QList<int>{2, 4, 1, 3};
     QTest::newRow("descending text")
