@@ -245,37 +245,10 @@ NodePtr KeyExpressionParser::call(const Token &name)
     take(); // '('
     const Kind argKind = fn == "STR" ? Kind::Number : fn == "DTOS" ? Kind::Date : Kind::Text;
     NodePtr arg = argument(name, 1, argKind);
-    if (fn == "STR") {
-        int length = 10;
-        int decimals = 0;
-        if (current().type == TokenType::Comma) {
-            take();
-            length = constantArgument(name, 2);
-            if (current().type == TokenType::Comma) {
-                take();
-                decimals = constantArgument(name, 3);
-            }
-        }
-        endOfArguments(name, "1 bis 3 Argumente");
-        if (length < 1 || length > MaxStrLength || decimals > MaxStrDecimals)
-            fail("STR: Länge oder Nachkommastellen außerhalb des erlaubten Bereichs", name.position);
-        return keynode::str(std::move(arg), length, decimals);
-    }
-    if (fn == "SUBSTR") {
-        if (current().type != TokenType::Comma)
-            fail("SUBSTR erwartet 2 oder 3 Argumente", name.position);
-        take();
-        const int start = constantArgument(name, 2);
-        int length = arg->width() - start + 1;
-        if (current().type == TokenType::Comma) {
-            take();
-            length = std::min(constantArgument(name, 3), length);
-        }
-        endOfArguments(name, "2 oder 3 Argumente");
-        if (start < 1 || start > arg->width() || length < 1)
-            fail("SUBSTR: Anfang oder Länge außerhalb des Textes", name.position);
-        return keynode::substr(std::move(arg), start, length);
-    }
+    if (fn == "STR")
+        return strCall(name, std::move(arg));
+    if (fn == "SUBSTR")
+        return substrCall(name, std::move(arg));
     endOfArguments(name, "1 Argument");
     if (fn == "VAL")
         return keynode::val(std::move(arg));
@@ -284,6 +257,44 @@ NodePtr KeyExpressionParser::call(const Token &name)
     if (fn == "TRIM" || fn == "RTRIM")
         return keynode::trim(std::move(arg));
     return keynode::caseMap(std::move(arg), fn == "UPPER");
+}
+
+// STR(number[, length[, decimals]]): length and decimals are constants, so the
+// key's width is known while parsing.
+NodePtr KeyExpressionParser::strCall(const Token &name, NodePtr arg)
+{
+    int length = 10;
+    int decimals = 0;
+    if (current().type == TokenType::Comma) {
+        take();
+        length = constantArgument(name, 2);
+        if (current().type == TokenType::Comma) {
+            take();
+            decimals = constantArgument(name, 3);
+        }
+    }
+    endOfArguments(name, "1 bis 3 Argumente");
+    if (length < 1 || length > MaxStrLength || decimals > MaxStrDecimals)
+        fail("STR: Länge oder Nachkommastellen außerhalb des erlaubten Bereichs", name.position);
+    return keynode::str(std::move(arg), length, decimals);
+}
+
+// SUBSTR(text, start[, length]): constants again; the length is cut to the text.
+NodePtr KeyExpressionParser::substrCall(const Token &name, NodePtr arg)
+{
+    if (current().type != TokenType::Comma)
+        fail("SUBSTR erwartet 2 oder 3 Argumente", name.position);
+    take();
+    const int start = constantArgument(name, 2);
+    int length = arg->width() - start + 1;
+    if (current().type == TokenType::Comma) {
+        take();
+        length = std::min(constantArgument(name, 3), length);
+    }
+    endOfArguments(name, "2 oder 3 Argumente");
+    if (start < 1 || start > arg->width() || length < 1)
+        fail("SUBSTR: Anfang oder Länge außerhalb des Textes", name.position);
+    return keynode::substr(std::move(arg), start, length);
 }
 
 NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kind)

@@ -47,6 +47,8 @@ private:
     keynode::NodePtr primary();
     keynode::NodePtr field(const Token &name);
     keynode::NodePtr call(const Token &name);
+    keynode::NodePtr strCall(const Token &name, keynode::NodePtr arg);
+    keynode::NodePtr substrCall(const Token &name, keynode::NodePtr arg);
     keynode::NodePtr argument(const Token &function, int index, keynode::Kind kind);
     int constantArgument(const Token &function, int index);
     void endOfArguments(const Token &function, const char *expected);
