@@ -93,6 +93,9 @@ void tst_DbfFile::header_data()
     zeroWidth[32 + 16] = 0;
     QTest::newRow("field of width 0") << zeroWidth << qint64(-1) << status::TableDamaged
                                       << QString("Feld 1 (NAME) hat die Breite 0");
+    std::vector<fixture::Field> many(1100, fixture::Field{"F", 'C', 1});
+    QTest::newRow("thousands of fields") << fixture::table(many, {}) << qint64(-1) << status::LimitExceeded
+                                         << QString("1100 Felder");
     QByteArray tiny = good;
     fixture::putLe(tiny, 8, 40, 2);
     QTest::newRow("header length too small") << tiny << qint64(-1) << status::TableDamaged

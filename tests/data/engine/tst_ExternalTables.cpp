@@ -85,6 +85,7 @@ void tst_ExternalTables::readsTablesOfOtherWriters_data()
     QTest::addColumn<int>("codePage");
     QTest::newRow("python3-dbf, dBASE III, cp850") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850"} << 0x83 << 850;
     QTest::newRow("python3-dbf, dBASE III, cp437") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp437"} << 0x83 << 437;
+    QTest::newRow("python3-dbf, FoxPro with FPT") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850", "fp"} << 0xF5 << 850;
     QTest::newRow("Perl XBase, dBASE IV") << "perl" << QStringList{fixture("csv2dbf4.pl"), "0x8B"} << 0x8B << 1252;
     QTest::newRow("Perl XBase, dBASE III") << "perl" << QStringList{fixture("csv2dbf4.pl"), "3"} << 0x83 << 1252;
 }
@@ -94,8 +95,8 @@ void tst_ExternalTables::readsTablesOfOtherWriters()
     QFETCH(QString, program);
     QFETCH(QStringList, args);
     QTemporaryDir dir;
-    // script in.csv out.dbf option
-    const QStringList full{args[0], fixture("radon.csv"), "radon.dbf", args[1]};
+    // script in.csv out.dbf options...
+    const QStringList full = QStringList{args[0], fixture("radon.csv"), "radon.dbf"} + args.mid(1);
     QVERIFY(run(program, full, dir.path()));
 
     auto engine = createDbaseEngine();
