@@ -3,9 +3,9 @@
 #include "DataGridAccessible.h"
 #include "DataSource.h"
 #include "Field.h"
+#include "GridMove.h"
 #include "GridPainter.h"
 
-#include <QAccessible>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,25 +16,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
-#include <utility>
 
 namespace {
 constexpr int WheelNotch = 120; // angle delta of one wheel notch
 
-// Puts the record bar's thumb back where the cursor's flags say, also when a move
-// that an action started raises an error.
-class RecordBarRestorer
-{
-public:
-    explicit RecordBarRestorer(std::function<void()> restore) : m_restore(std::move(restore)) {}
-    ~RecordBarRestorer() { m_restore(); }
-    RecordBarRestorer(const RecordBarRestorer &) = delete;
-    RecordBarRestorer &operator=(const RecordBarRestorer &) = delete;
-
-private:
-    std::function<void()> m_restore;
-};
 } // namespace
 
 DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
@@ -130,8 +115,9 @@ void DataGrid::unlinkCursor()
     m_attached = false;
     m_cursor = nullptr;
     m_firstShown = 0;
-    if (!QCoreApplication::closingDown())
-        viewport()->update();
+    for (GridColumn &col : m_columns)
+        col.bindField(nullptr);
+    viewport()->update();
 }
 
 bool DataGrid::isCursorOpen() const
@@ -254,13 +240,7 @@ int DataGrid::rowCount() const
 
 int DataGrid::shownRowCount() const
 {
-    if (!isCursorOpen())
-        return 0;
-    const int rows = rowCount();
-    const int held = m_cursor->windowCount();
-    if (held == 0)
-        return std::min(rows, 1); // the empty row that carries the mark
-    return std::clamp(held - m_firstShown, 0, rows);
+    return gridGeometry().shownRows();
 }
 
 int DataGrid::currentRow() const
@@ -493,11 +473,6 @@ void DataGrid::mouseReleaseEvent(QMouseEvent *event)
         emit cellClick(m_currentColumn);
 }
 
-void DataGrid::mouseMoveEvent(QMouseEvent *event)
-{
-    event->accept(); // dragging with a button held selects nothing
-}
-
 // One record per wheel notch, so that the selected row stays on the current record.
 void DataGrid::wheelEvent(QWheelEvent *event)
 {
@@ -539,67 +514,39 @@ bool DataGrid::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
-bool DataGrid::focusNextPrevChild(bool next)
-{
-    if (hasFocus())
-        return false; // the grid handles Tab itself
-    return QAbstractScrollArea::focusNextPrevChild(next);
-}
-
 void DataGrid::keyPressEvent(QKeyEvent *event)
 {
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    const bool handled = !(mods & Qt::AltModifier) && isCursorOpen()
-                         && handleKey(event->key(), mods & Qt::ControlModifier, mods & Qt::ShiftModifier);
-    event->setAccepted(handled);
+    const GridMove move = GridMove::forKey(event->key(), event->modifiers(), moveRows());
+    event->setAccepted(move.kind() != GridMove::None && isCursorOpen());
+    if (event->isAccepted())
+        apply(move);
 }
 
-bool DataGrid::handleKey(int key, bool ctrl, bool shift)
+GridMove::Rows DataGrid::moveRows() const
 {
-    const int rows = rowCount();
-    switch (key) {
-    case Qt::Key_Up:
-        stepBy(ctrl ? -currentRow() : -1);
-        return true;
-    case Qt::Key_Down:
-        stepBy(ctrl ? rows - 1 - currentRow() : 1);
-        return true;
-    case Qt::Key_PageUp:
-        stepBy(ctrl ? -currentRow() : -rows);
-        return true;
-    case Qt::Key_PageDown:
-        stepBy(ctrl ? rows - 1 - currentRow() : rows);
-        return true;
-    case Qt::Key_Left:
-        if (ctrl)
-            setCurrentColumn(gridGeometry().firstColumn());
-        else
-            stepBy(-1);
-        return true;
-    case Qt::Key_Right:
-        if (ctrl)
-            setCurrentColumn(gridGeometry().lastColumn());
-        else
-            stepBy(1);
-        return true;
-    case Qt::Key_Home:
+    return {rowCount(), currentRow(), shownRowCount()};
+}
+
+void DataGrid::apply(const GridMove &move)
+{
+    switch (move.kind()) {
+    case GridMove::Step:
+        stepBy(move.count());
+        break;
+    case GridMove::First:
         m_cursor->goToFirst();
-        return true;
-    case Qt::Key_End:
+        break;
+    case GridMove::Last:
         m_cursor->goToLast();
-        return true;
-    case Qt::Key_Tab:
-        if (ctrl)
-            return false;
-        stepBy(shift ? -1 : 1);
-        return true;
-    case Qt::Key_Backtab:
-        if (ctrl)
-            return false;
-        stepBy(-1);
-        return true;
-    default:
-        return false;
+        break;
+    case GridMove::FirstColumn:
+        setCurrentColumn(gridGeometry().firstColumn());
+        break;
+    case GridMove::LastColumn:
+        setCurrentColumn(gridGeometry().lastColumn());
+        break;
+    case GridMove::None:
+        break;
     }
 }
 
@@ -617,72 +564,32 @@ void DataGrid::updateRecordBar()
 
 void DataGrid::onRecordBarAction(int action)
 {
-    const RecordBarRestorer restorer([this] { updateRecordBar(); });
-    if (!takeFocus() || !isCursorOpen())
-        return;
-    moveForRecordBar(action);
-}
-
-void DataGrid::moveForRecordBar(int action)
-{
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-        stepBy(-(currentRow() + 1));
-        break;
-    case QAbstractSlider::SliderSingleStepAdd:
-        stepBy(shownRowCount() - currentRow());
-        break;
-    case QAbstractSlider::SliderPageStepSub:
-        stepBy(-rowCount());
-        break;
-    case QAbstractSlider::SliderPageStepAdd:
-        stepBy(rowCount());
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        m_cursor->goToFirst();
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        m_cursor->goToLast();
-        break;
-    default: // dragging the thumb moves nothing until it is released
-        break;
-    }
+    recordBarMove(GridMove::forBarAction(action, moveRows()));
 }
 
 void DataGrid::onRecordBarReleased()
 {
-    const int position = verticalScrollBar()->sliderPosition();
-    const RecordBarRestorer restorer([this] { updateRecordBar(); });
-    if (!takeFocus() || !isCursorOpen())
-        return;
-    switch (position) {
-    case 0:
-        m_cursor->goToFirst();
-        break;
-    case 1:
-        stepBy(-rowCount());
-        break;
-    case 3:
-        stepBy(rowCount());
-        break;
-    case RecordBarMaximum:
-        m_cursor->goToLast();
-        break;
-    default:
-        break;
+    recordBarMove(GridMove::forBarRelease(verticalScrollBar()->sliderPosition(), moveRows()));
+}
+
+// The bar first takes the focus; the thumb then goes back where the cursor's flags
+// say, also when the move raises an error.
+void DataGrid::recordBarMove(const GridMove &move)
+{
+    try {
+        if (takeFocus() && isCursorOpen())
+            apply(move);
+    } catch (...) {
+        updateRecordBar();
+        throw;
     }
+    updateRecordBar();
 }
 
 // ---- accessibility -----------------------------------------------------------------
 
 void DataGrid::announceCurrentCell()
 {
-    if (!hasFocus() || !isCursorOpen() || m_columns.empty())
-        return;
-    const int child = DataGridAccessible::currentCellChild(this);
-    if (child < 0)
-        return;
-    QAccessibleEvent focusEvent(this, QAccessible::Focus);
-    focusEvent.setChild(child);
-    QAccessible::updateAccessibility(&focusEvent);
+    if (hasFocus() && isCursorOpen())
+        DataGridAccessible::announceCurrentCell(this);
 }

@@ -7,6 +7,7 @@
 #include "DataSource.h"
 #include "GridColumn.h"
 #include "GridGeometry.h"
+#include "GridMove.h"
 #include "TableCursor.h"
 
 #include <QAbstractScrollArea>
@@ -62,7 +63,6 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -71,7 +71,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -102,12 +101,13 @@ private:
 
     bool takeFocus();
     void pressAt(const QPoint &pos);
-    bool handleKey(int key, bool ctrl, bool shift);
+    GridMove::Rows moveRows() const;
+    void apply(const GridMove &move);
     void stepBy(int n);
     void setCurrentColumn(int column);
     void onRecordBarAction(int action);
     void onRecordBarReleased();
-    void moveForRecordBar(int action);
+    void recordBarMove(const GridMove &move);
 
     void paintRow(class GridPainter &painter, const GridGeometry &geometry, int row,
                   const QRect &exposed) const;

@@ -68,6 +68,16 @@ int DataGridAccessible::currentCellChild(const DataGrid *grid)
     return (grid->currentRow() + 1) * static_cast<int>(spans.size()) + position;
 }
 
+void DataGridAccessible::announceCurrentCell(DataGrid *grid)
+{
+    const int child = currentCellChild(grid);
+    if (child < 0)
+        return;
+    QAccessibleEvent focusEvent(grid, QAccessible::Focus);
+    focusEvent.setChild(child);
+    QAccessible::updateAccessibility(&focusEvent);
+}
+
 int DataGridAccessible::columnCount() const
 {
     return static_cast<int>(grid()->gridGeometry().columns().size());

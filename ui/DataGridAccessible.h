@@ -18,6 +18,8 @@ public:
     static void install();
     // Child index of the focused cell, -1 when the grid shows no cell.
     static int currentCellChild(const DataGrid *grid);
+    // Tells assistive technology that the focus is on the current cell.
+    static void announceCurrentCell(DataGrid *grid);
 
     DataGrid *grid() const;
 
