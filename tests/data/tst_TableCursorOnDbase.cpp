@@ -1,0 +1,170 @@
+// Table1 over the real dBASE engine: a municipality table written by the project's
+// table writer into a temporary directory, opened, walked, re-ordered and searched.
+#include "DatabaseErrors.h"
+#include "DbaseEngine.h"
+#include "FakeView.h"
+#include "TableCursor.h"
+#include "TableWriter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+struct Town
+{
+    const char *name;
+    const char *min;
+    const char *klasse;
+    const char *note;
+};
+
+// Stored in this order; the name order differs.
+const Town kTowns[] = {
+    {"Wien", "40", "2", "Bundeshauptstadt\nZeile zwei"},
+    {"Mödling", "12", "-5", ""},
+    {"Wiener Neustadt", "55", "", "Notiz\rmit CR"},
+    {"Graz", "7", "1", ""},
+    {"Amstetten", "", "3", ""},
+    {"Linz", "90", "0", ""},
+};
+constexpr int kTownCount = int(sizeof(kTowns) / sizeof(kTowns[0]));
+
+std::vector<std::string> rowOf(const Town &t, int i)
+{
+    QString lower = QString::fromUtf8(t.name).toLower();
+    return {t.name, std::to_string(30000 + i), "Bezirk", "W", "48.2", "16.3", "50", t.min, "100",
+            "60", "70", t.klasse, lower.toStdString(), t.note};
+}
+
+} // namespace
+
+class tst_TableCursorOnDbase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void walkInNameOrder();
+    void switchKeepsRecordAndSearchFinds();
+    void displayTextsFromFile();
+    void missingTableIsEngineError();
+
+private:
+    std::unique_ptr<TableCursor> openTable(dbase::Engine &engine, fake::FakeView *view = nullptr);
+    QTemporaryDir m_dir;
+};
+
+void tst_TableCursorOnDbase::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    TableWriter writer(QDir(m_dir.path()).filePath(QStringLiteral("CD_GIS.DBF")).toStdString(), 0x57);
+    std::string error;
+    QVERIFY2(writer.open(error), error.c_str());
+    for (int i = 0; i < kTownCount; ++i)
+        QVERIFY2(writer.append(rowOf(kTowns[i], i), error), error.c_str());
+    QVERIFY2(writer.finish(true, error), error.c_str());
+}
+
+std::unique_ptr<TableCursor> tst_TableCursorOnDbase::openTable(dbase::Engine &engine, fake::FakeView *view)
+{
+    auto t = std::make_unique<TableCursor>(engine);
+    t->setTableName(QStringLiteral("CD_GIS.DBF"));
+    t->setDirectory(m_dir.path());
+    t->setIndexFiles({QStringLiteral("CD_GIS.MDX")});
+    if (view)
+        t->attachView(view);
+    t->setActive(true);
+    return t;
+}
+
+void tst_TableCursorOnDbase::walkInNameOrder()
+{
+    auto engine = dbase::createDbaseEngine();
+    fake::FakeView view(4);
+    auto t = openTable(*engine, &view);
+    QCOMPARE(t->recordTotal(), kTownCount);
+    QCOMPARE(t->windowCount(), 4);
+    QStringList names;
+    do {
+        names << t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText();
+        t->stepForward();
+    } while (!t->atEnd());
+    QCOMPARE(names, (QStringList{"Amstetten", "Graz", "Linz", "Mödling", "Wien", "Wiener Neustadt"}));
+    QCOMPARE(t->recordNumber(), 3); // Wiener Neustadt is the third stored record
+    QCOMPARE(t->stepBy(-100), -(kTownCount - 1));
+    QVERIFY(t->atStart());
+    QCOMPARE(t->recordNumber(), 5);
+}
+
+void tst_TableCursorOnDbase::switchKeepsRecordAndSearchFinds()
+{
+    auto engine = dbase::createDbaseEngine();
+    fake::FakeView view(3);
+    auto t = openTable(*engine, &view);
+    QCOMPARE(t->stepBy(2), 2); // Linz
+    QCOMPARE(t->recordNumber(), 6);
+    t->setIndexName(QStringLiteral("MIN"));
+    QCOMPARE(t->recordNumber(), 6);
+    QCOMPARE(t->currentIndex(), 2);
+    QCOMPARE(t->stepBy(-1), -1); // the next smaller MIN: Wiener Neustadt (55)
+    QCOMPARE(t->recordNumber(), 3);
+    t->setIndexName(QStringLiteral("MAX"));
+    QCOMPARE(t->recordNumber(), 3);
+
+    t->setIndexName(QStringLiteral("Kleingem"));
+    for (const auto &[text, found] : {std::pair{"wiene", "Wiener Neustadt"}, std::pair{"wien", "Wien"},
+                                      std::pair{"zzz", "Wiener Neustadt"}, std::pair{"mö", "Mödling"},
+                                      std::pair{"", "Amstetten"}}) {
+        t->enterKeyMode();
+        t->fieldNamed(QStringLiteral("KLEINGEM"))->setAsString(QString::fromUtf8(text));
+        t->searchNearest();
+        QCOMPARE(t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText(), QString::fromUtf8(found));
+        QVERIFY(!t->atStart() && !t->atEnd());
+    }
+}
+
+void tst_TableCursorOnDbase::displayTextsFromFile()
+{
+    auto engine = dbase::createDbaseEngine();
+    auto t = openTable(*engine);
+    Field *klasse = t->fieldNamed(QStringLiteral("KLASSE"));
+    Field *text = t->fieldNamed(QStringLiteral("TEXT"));
+    QCOMPARE(t->fields().at(5)->fieldName(), QStringLiteral("LÄNGE"));
+    QCOMPARE(klasse->kind(), Field::Kind::SmallInt);
+    QCOMPARE(text->kind(), Field::Kind::Memo);
+    QCOMPARE(t->fieldNamed(QStringLiteral("MIN"))->displayText(), QString()); // Amstetten
+    QCOMPARE(klasse->displayText(), QStringLiteral("3"));
+    QCOMPARE(text->displayText(), QStringLiteral("(Memo)"));
+    t->stepBy(3); // Mödling
+    QCOMPARE(klasse->displayText(), QStringLiteral("-5"));
+    t->stepBy(1); // Wien
+    QCOMPARE(text->displayText(), QStringLiteral("(MEMO)"));
+    QCOMPARE(text->memoText(), QStringLiteral("Bundeshauptstadt\r\nZeile zwei"));
+    t->stepBy(1); // Wiener Neustadt
+    QCOMPARE(klasse->displayText(), QString());
+    QCOMPARE(text->memoText(), QStringLiteral("Notiz\r\nmit CR"));
+}
+
+void tst_TableCursorOnDbase::missingTableIsEngineError()
+{
+    auto engine = dbase::createDbaseEngine();
+    TableCursor t(*engine);
+    t.setTableName(QStringLiteral("FEHLT.DBF"));
+    t.setDirectory(m_dir.path());
+    try {
+        t.setActive(true);
+        QFAIL("no error");
+    } catch (const EDBEngineError &e) {
+        QVERIFY(!e.message().isEmpty());
+        QVERIFY(!e.message().startsWith(QStringLiteral("Bei der Initialisierung")));
+        QVERIFY(!e.message().startsWith(QStringLiteral("Table1")));
+    }
+    QVERIFY(!t.isActive());
+}
+
+QTEST_GUILESS_MAIN(tst_TableCursorOnDbase)
+#include "tst_TableCursorOnDbase.moc"
