@@ -57,7 +57,8 @@ QString Application::titleFromProgramFile(const QString &programFile)
 {
     QString name = QFileInfo(programFile).fileName();
     name = name.left(name.indexOf(QLatin1Char('.')));
-    return name.left(1).toUpper() + name.mid(1).toLower();
+    // The first character stays as it is; only the rest is lowered.
+    return name.left(1) + name.mid(1).toLower();
 }
 
 QString Application::eventErrorText(const QString &message)

@@ -24,8 +24,8 @@ public:
     ~Application() override;
 
     // Program file name without directory, cut before its first ".", the first
-    // character in upper case and the rest lower-cased ("gemeindedaten" gives
-    // "Gemeindedaten", "MY.DATA.EXE" gives "My").
+    // character kept as it is and the rest lower-cased ("VIEWER.EXE" gives "Viewer",
+    // "MY.DATA.EXE" gives "My", "gemeindedaten" gives "gemeindedaten").
     static QString titleFromProgramFile(const QString &programFile);
     // Text of the error box for an error during an event: a full stop is added when
     // the last character sorts after ".".

@@ -115,8 +115,8 @@ void tst_Application::title_data()
     QTest::addColumn<QString>("title");
     QTest::newRow("upper case") << "VIEWER.EXE" << "Viewer";
     QTest::newRow("two dots") << "MY.DATA.EXE" << "My";
-    QTest::newRow("directory dropped") << "/usr/bin/gemeindedaten" << "Gemeindedaten";
-    QTest::newRow("first raised") << "gEMEINDE" << "Gemeinde";
+    QTest::newRow("directory dropped") << "/usr/bin/Gemeindedaten" << "Gemeindedaten";
+    QTest::newRow("first kept as it is") << "gEMEINDE.bin" << "gemeinde";
     QTest::newRow("umlaut lowered") << "ÖKO.BIN" << "Öko";
     QTest::newRow("dot first") << ".hidden" << "";
 }
