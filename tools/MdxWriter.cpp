@@ -109,7 +109,8 @@ std::uint32_t writeNode(std::string &file, const TagContent &tag, const std::vec
 // them. Leaves hold up to maxKeys entries; an interior node holds up to maxKeys + 1
 // children, the last as its tail pointer. Answers the entries of the level above:
 // each node's page with the largest key beneath it.
-std::vector<Entry> writeLevel(std::string &file, TagContent &tag, const std::vector<Entry> &entries, bool leaves)
+std::vector<Entry> writeLevel(std::string &file, TagContent &tag, const std::vector<Entry> &entries,
+                              bool leaves)
 {
     const std::size_t perNode = maxKeysPerBlock(tag) + (leaves ? 0 : 1);
     const std::size_t nodes = std::max<std::size_t>(1, (entries.size() + perNode - 1) / perNode);
@@ -121,7 +122,8 @@ std::vector<Entry> writeLevel(std::string &file, TagContent &tag, const std::vec
         if (leaves)
             page = writeNode(file, tag, entries, first, count, 0);
         else
-            page = writeNode(file, tag, entries, first, count - 1, entries[first + count - 1].pointer);
+            page =
+                writeNode(file, tag, entries, first, count - 1, entries[first + count - 1].pointer);
         if (leaves && n == 0)
             tag.firstLeaf = page;
         if (leaves)
@@ -170,7 +172,8 @@ void linkNameTree(std::string &file, const std::vector<TagContent> &tags)
     for (std::size_t i = 1; i < tags.size(); ++i) {
         std::size_t node = 0;
         while (true) {
-            const std::size_t link = SlotOffset + node * SlotBytes + (tags[i].name < tags[node].name ? 16 : 17);
+            const std::size_t link =
+                SlotOffset + node * SlotBytes + (tags[i].name < tags[node].name ? 16 : 17);
             const auto child = static_cast<unsigned char>(file[link]);
             if (child == 0) {
                 file[link] = char(i + 1);
@@ -270,8 +273,9 @@ bool saveFile(const std::string &path, const std::string &bytes, std::string &er
 
 } // namespace
 
-bool writeMdx(const std::string &path, const std::string &tableBaseName, const dbase::RecordSource &source,
-              const std::vector<MdxTagSpec> &specs, std::string &error)
+bool writeMdx(const std::string &path, const std::string &tableBaseName,
+              const dbase::RecordSource &source, const std::vector<MdxTagSpec> &specs,
+              std::string &error)
 {
     std::vector<TagContent> tags;
     if (!prepareTags(source, specs, tags, error))

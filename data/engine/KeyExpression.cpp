@@ -46,11 +46,26 @@ std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &tex
     return std::shared_ptr<const KeyExpression>(new KeyExpression(std::move(impl)));
 }
 
-const std::string &KeyExpression::text() const { return d->text; }
-bool KeyExpression::isNumeric() const { return d->numeric; }
-int KeyExpression::keySize() const { return d->keySize; }
-bool KeyExpression::isPlainField() const { return d->plainFieldNumber > 0; }
-int KeyExpression::plainFieldNumber() const { return d->plainFieldNumber; }
+const std::string &KeyExpression::text() const
+{
+    return d->text;
+}
+bool KeyExpression::isNumeric() const
+{
+    return d->numeric;
+}
+int KeyExpression::keySize() const
+{
+    return d->keySize;
+}
+bool KeyExpression::isPlainField() const
+{
+    return d->plainFieldNumber > 0;
+}
+int KeyExpression::plainFieldNumber() const
+{
+    return d->plainFieldNumber;
+}
 
 double KeyExpression::evaluateNumber(const char *record) const
 {

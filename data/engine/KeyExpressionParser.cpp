@@ -37,16 +37,20 @@ std::string upper(std::string text)
 const char *kindName(Kind kind)
 {
     switch (kind) {
-    case Kind::Number: return "eine Zahl";
-    case Kind::Text: return "einen Text";
-    case Kind::Date: return "ein Datum";
+    case Kind::Number:
+        return "eine Zahl";
+    case Kind::Text:
+        return "einen Text";
+    case Kind::Date:
+        return "ein Datum";
     }
     return "";
 }
 
 } // namespace
 
-KeyExpressionParser::KeyExpressionParser(const std::string &text, const std::vector<FieldDesc> &fields)
+KeyExpressionParser::KeyExpressionParser(const std::string &text,
+                                         const std::vector<FieldDesc> &fields)
     : m_text(text), m_fields(fields)
 {
 }
@@ -94,12 +98,23 @@ void KeyExpressionParser::tokenize()
             token = readName(i);
         else {
             switch (c) {
-            case '(': token.type = TokenType::Open; break;
-            case ')': token.type = TokenType::Close; break;
-            case ',': token.type = TokenType::Comma; break;
-            case '+': token.type = TokenType::Plus; break;
-            case '-': token.type = TokenType::Minus; break;
-            default: fail(std::string("unerwartetes Zeichen '") + char(c) + "'", token.position);
+            case '(':
+                token.type = TokenType::Open;
+                break;
+            case ')':
+                token.type = TokenType::Close;
+                break;
+            case ',':
+                token.type = TokenType::Comma;
+                break;
+            case '+':
+                token.type = TokenType::Plus;
+                break;
+            case '-':
+                token.type = TokenType::Minus;
+                break;
+            default:
+                fail(std::string("unerwartetes Zeichen '") + char(c) + "'", token.position);
             }
             ++i;
         }
@@ -117,7 +132,8 @@ KeyExpressionParser::Token KeyExpressionParser::readNumber(std::size_t &i) const
     token.position = int(i) + 1;
     const std::size_t start = i;
     bool point = false;
-    while (i < m_text.size() && ((m_text[i] >= '0' && m_text[i] <= '9') || (m_text[i] == '.' && !point))) {
+    while (i < m_text.size() &&
+           ((m_text[i] >= '0' && m_text[i] <= '9') || (m_text[i] == '.' && !point))) {
         point = point || m_text[i] == '.';
         ++i;
     }
@@ -194,8 +210,12 @@ NodePtr KeyExpressionParser::primary()
 {
     const Token token = current();
     switch (token.type) {
-    case TokenType::Number: take(); return keynode::numberLiteral(token.number);
-    case TokenType::Text: take(); return keynode::textLiteral(token.text);
+    case TokenType::Number:
+        take();
+        return keynode::numberLiteral(token.number);
+    case TokenType::Text:
+        take();
+        return keynode::textLiteral(token.text);
     case TokenType::Open: {
         take();
         NodePtr inner = expression();
@@ -207,7 +227,8 @@ NodePtr KeyExpressionParser::primary()
         if (current().type == TokenType::Open)
             return call(token);
         return field(token);
-    default: fail("hier fehlt ein Wert", token.position);
+    default:
+        fail("hier fehlt ein Wert", token.position);
     }
 }
 
@@ -220,13 +241,17 @@ NodePtr KeyExpressionParser::field(const Token &name)
             fail("das Feld " + f.name + " hat keinen Platz im Datensatz", name.position);
         switch (f.type) {
         case FieldType::Text:
-        case FieldType::Logical: return keynode::textField(f.offset, f.width, Kind::Text);
-        case FieldType::Date: return keynode::textField(f.offset, f.width, Kind::Date);
+        case FieldType::Logical:
+            return keynode::textField(f.offset, f.width, Kind::Text);
+        case FieldType::Date:
+            return keynode::textField(f.offset, f.width, Kind::Date);
         case FieldType::SmallInt:
         case FieldType::Integer:
-        case FieldType::Number: return keynode::numberField(f.offset, f.width);
+        case FieldType::Number:
+            return keynode::numberField(f.offset, f.width);
         default:
-            fail("das Feld " + f.name + " vom Typ " + f.typeLetter + " kann nicht Teil eines Schlüssels sein",
+            fail("das Feld " + f.name + " vom Typ " + f.typeLetter +
+                     " kann nicht Teil eines Schlüssels sein",
                  name.position);
         }
     }
@@ -236,7 +261,8 @@ NodePtr KeyExpressionParser::field(const Token &name)
 NodePtr KeyExpressionParser::call(const Token &name)
 {
     const std::string fn = upper(name.text);
-    static const char *const known[] = {"VAL", "UPPER", "LOWER", "STR", "SUBSTR", "TRIM", "RTRIM", "DTOS"};
+    static const char *const known[] = {"VAL",    "UPPER", "LOWER", "STR",
+                                        "SUBSTR", "TRIM",  "RTRIM", "DTOS"};
     bool isKnown = false;
     for (const char *k : known)
         isKnown = isKnown || fn == k;
@@ -301,11 +327,13 @@ NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kin
 {
     const int position = current().position;
     if (current().type == TokenType::Close)
-        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " + std::to_string(index),
+        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " +
+                 std::to_string(index),
              position);
     NodePtr arg = expression();
     if (arg->kind() != kind)
-        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " + std::to_string(index),
+        fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " +
+                 std::to_string(index),
              position);
     return arg;
 }
@@ -313,8 +341,10 @@ NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kin
 int KeyExpressionParser::constantArgument(const Token &function, int index)
 {
     const Token token = current();
-    if (token.type != TokenType::Number || token.number != std::floor(token.number) || token.number > 9999)
-        fail(upper(function.text) + " erwartet eine ganze Zahl als Argument " + std::to_string(index),
+    if (token.type != TokenType::Number || token.number != std::floor(token.number) ||
+        token.number > 9999)
+        fail(upper(function.text) + " erwartet eine ganze Zahl als Argument " +
+                 std::to_string(index),
              token.position);
     take();
     return int(token.number);

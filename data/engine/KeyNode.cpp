@@ -32,7 +32,9 @@ double valOf(std::string_view text)
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     const std::size_t start = i;
-    auto isDigit = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    auto isDigit = [&](std::size_t k) {
+        return k < text.size() && text[k] >= '0' && text[k] <= '9';
+    };
     while (isDigit(i))
         ++i;
     std::size_t digitCount = i - start;
@@ -63,7 +65,8 @@ double decimalResult(double a, double b, double result)
     if (std::trunc(a) == a && std::trunc(b) == b && std::fabs(result) < exactLimit)
         return result;
     char buf[64];
-    const auto end = std::to_chars(buf, buf + sizeof buf, result, std::chars_format::general, 15).ptr;
+    const auto end =
+        std::to_chars(buf, buf + sizeof buf, result, std::chars_format::general, 15).ptr;
     double rounded = result;
     std::from_chars(buf, end, rounded);
     return rounded;
@@ -104,7 +107,10 @@ private:
 class TextLiteral : public Node
 {
 public:
-    explicit TextLiteral(std::string text) : Node(Kind::Text, int(text.size())), m_text(std::move(text)) {}
+    explicit TextLiteral(std::string text)
+        : Node(Kind::Text, int(text.size())), m_text(std::move(text))
+    {
+    }
     void appendText(const char *, std::string &out) const override { out += m_text; }
 
 private:
@@ -143,7 +149,10 @@ private:
 class CaseMap : public Node
 {
 public:
-    CaseMap(NodePtr arg, bool upper) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)), m_upper(upper) {}
+    CaseMap(NodePtr arg, bool upper)
+        : Node(Kind::Text, arg->width()), m_arg(std::move(arg)), m_upper(upper)
+    {
+    }
     void appendText(const char *record, std::string &out) const override
     {
         const std::size_t from = out.size();
@@ -175,9 +184,11 @@ public:
     {
         const double value = rounded(m_arg->number(record));
         char buf[400];
-        const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, m_decimals);
+        const auto result =
+            std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, m_decimals);
         const std::size_t length = std::size_t(width());
-        const std::size_t used = result.ec == std::errc() ? std::size_t(result.ptr - buf) : length + 1;
+        const std::size_t used =
+            result.ec == std::errc() ? std::size_t(result.ptr - buf) : length + 1;
         if (used > length)
             out.append(length, '*');
         else
@@ -191,7 +202,8 @@ private:
     {
         const double scale = std::pow(10.0, m_decimals);
         char buf[64];
-        const auto end = std::to_chars(buf, buf + sizeof buf, value * scale, std::chars_format::general, 15).ptr;
+        const auto end =
+            std::to_chars(buf, buf + sizeof buf, value * scale, std::chars_format::general, 15).ptr;
         double scaled = 0.0;
         std::from_chars(buf, end, scaled);
         return std::round(scaled) / scale + 0.0; // no "-0"
@@ -244,7 +256,10 @@ class Dtos : public Node
 {
 public:
     explicit Dtos(NodePtr arg) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)) {}
-    void appendText(const char *record, std::string &out) const override { m_arg->appendText(record, out); }
+    void appendText(const char *record, std::string &out) const override
+    {
+        m_arg->appendText(record, out);
+    }
 
 private:
     NodePtr m_arg;
@@ -264,7 +279,8 @@ class Arithmetic : public Node
 {
 public:
     Arithmetic(NodePtr left, NodePtr right, bool subtract)
-        : Node(Kind::Number, 0), m_left(std::move(left)), m_right(std::move(right)), m_subtract(subtract)
+        : Node(Kind::Number, 0), m_left(std::move(left)), m_right(std::move(right)),
+          m_subtract(subtract)
     {
     }
     double number(const char *record) const override
@@ -310,12 +326,30 @@ private:
 
 } // namespace
 
-NodePtr textField(int offset, int width, Kind kind) { return std::make_unique<TextField>(offset, width, kind); }
-NodePtr numberField(int offset, int width) { return std::make_unique<NumberField>(offset, width); }
-NodePtr textLiteral(std::string text) { return std::make_unique<TextLiteral>(std::move(text)); }
-NodePtr numberLiteral(double value) { return std::make_unique<NumberLiteral>(value); }
-NodePtr val(NodePtr argument) { return std::make_unique<Val>(std::move(argument)); }
-NodePtr caseMap(NodePtr argument, bool upper) { return std::make_unique<CaseMap>(std::move(argument), upper); }
+NodePtr textField(int offset, int width, Kind kind)
+{
+    return std::make_unique<TextField>(offset, width, kind);
+}
+NodePtr numberField(int offset, int width)
+{
+    return std::make_unique<NumberField>(offset, width);
+}
+NodePtr textLiteral(std::string text)
+{
+    return std::make_unique<TextLiteral>(std::move(text));
+}
+NodePtr numberLiteral(double value)
+{
+    return std::make_unique<NumberLiteral>(value);
+}
+NodePtr val(NodePtr argument)
+{
+    return std::make_unique<Val>(std::move(argument));
+}
+NodePtr caseMap(NodePtr argument, bool upper)
+{
+    return std::make_unique<CaseMap>(std::move(argument), upper);
+}
 NodePtr str(NodePtr argument, int length, int decimals)
 {
     return std::make_unique<Str>(std::move(argument), length, decimals);
@@ -324,9 +358,18 @@ NodePtr substr(NodePtr argument, int start, int length)
 {
     return std::make_unique<Substr>(std::move(argument), start, length);
 }
-NodePtr trim(NodePtr argument) { return std::make_unique<Trim>(std::move(argument)); }
-NodePtr dtos(NodePtr argument) { return std::make_unique<Dtos>(std::move(argument)); }
-NodePtr negate(NodePtr argument) { return std::make_unique<Negate>(std::move(argument)); }
+NodePtr trim(NodePtr argument)
+{
+    return std::make_unique<Trim>(std::move(argument));
+}
+NodePtr dtos(NodePtr argument)
+{
+    return std::make_unique<Dtos>(std::move(argument));
+}
+NodePtr negate(NodePtr argument)
+{
+    return std::make_unique<Negate>(std::move(argument));
+}
 NodePtr arithmetic(NodePtr left, NodePtr right, bool subtract)
 {
     return std::make_unique<Arithmetic>(std::move(left), std::move(right), subtract);

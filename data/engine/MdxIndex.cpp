@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <filesystem>
 
 namespace dbase {
 
@@ -21,7 +21,10 @@ constexpr std::size_t ForFlagOffset = 245;
 constexpr std::size_t ForExpressionOffset = 762;
 constexpr int MaxCharKeyLength = 100;
 
-std::uint16_t u16(const unsigned char *p) { return std::uint16_t(p[0] | p[1] << 8); }
+std::uint16_t u16(const unsigned char *p)
+{
+    return std::uint16_t(p[0] | p[1] << 8);
+}
 std::uint32_t u32(const unsigned char *p)
 {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
@@ -47,14 +50,20 @@ private:
     {
         return reinterpret_cast<const unsigned char *>(m_header.data()) + offset;
     }
-    bool holds(std::uint64_t offset, std::uint64_t length) const { return offset + length <= m_size; }
+    bool holds(std::uint64_t offset, std::uint64_t length) const
+    {
+        return offset + length <= m_size;
+    }
     std::string readBytes(std::uint64_t offset, std::size_t length) const;
     void checkHeader();
     MdxTag readSlot(int slot) const;
     void readTagHeader(MdxTag &tag, std::uint32_t headerPage) const;
     static std::string cString(const std::string &bytes, std::size_t offset, std::size_t maxBytes,
                                const std::string &what, const std::string &tagName);
-    [[noreturn]] static void damaged(const std::string &problem) { throw Failure{status::IndexDamaged, problem + "."}; }
+    [[noreturn]] static void damaged(const std::string &problem)
+    {
+        throw Failure{status::IndexDamaged, problem + "."};
+    }
 
     std::ifstream &m_in;
     std::uint64_t m_size;
@@ -85,7 +94,8 @@ std::vector<MdxTag> MdxReader::readTags()
 void MdxReader::checkHeader()
 {
     if (m_size < HeaderBytes)
-        damaged("Die Datei ist mit " + std::to_string(m_size) + " Bytes kürzer als ihr Kopf von 2048 Bytes");
+        damaged("Die Datei ist mit " + std::to_string(m_size) +
+                " Bytes kürzer als ihr Kopf von 2048 Bytes");
     m_header = readBytes(0, HeaderBytes);
     if (at(0)[0] != 2)
         damaged("Versionskennung " + std::to_string(at(0)[0]) + " statt 2 (dBASE IV)");
@@ -129,7 +139,8 @@ MdxTag MdxReader::readSlot(int slot) const
             damaged("Tag " + slotName + ": der Name enthält Steuerzeichen");
     tag.keyType = char(at(offset + 20)[0]);
     if (tag.keyType != 'C' && tag.keyType != 'N' && tag.keyType != 'D')
-        damaged("Tag " + tag.name + ": unbekannter Schlüsseltyp " + std::to_string(int(at(offset + 20)[0])));
+        damaged("Tag " + tag.name + ": unbekannter Schlüsseltyp " +
+                std::to_string(int(at(offset + 20)[0])));
     readTagHeader(tag, u32(at(offset)));
     return tag;
 }
@@ -139,39 +150,47 @@ void MdxReader::readTagHeader(MdxTag &tag, std::uint32_t headerPage) const
     const std::string prefix = "Tag " + tag.name + ": ";
     const std::uint64_t offset = std::uint64_t(headerPage) * PageBytes;
     if (headerPage < 4 || !holds(offset, PageBytes))
-        damaged(prefix + "die Kopfseite " + std::to_string(headerPage) + " liegt außerhalb der Datei");
+        damaged(prefix + "die Kopfseite " + std::to_string(headerPage) +
+                " liegt außerhalb der Datei");
     // The header takes one block; a file may end after its first page when the tag
     // has no FOR expression.
-    const std::string block = readBytes(offset, std::size_t(std::min<std::uint64_t>(m_blockBytes, m_size - offset)));
+    const std::string block =
+        readBytes(offset, std::size_t(std::min<std::uint64_t>(m_blockBytes, m_size - offset)));
     const auto *h = reinterpret_cast<const unsigned char *>(block.data());
     if (char(h[9]) != tag.keyType)
         damaged(prefix + "der Schlüsseltyp im Tag-Kopf weicht von der Tag-Tabelle ab");
     tag.keyLength = u16(h + 12);
     const int groupLength = u16(h + 18);
-    const bool lengthFits = tag.keyType == 'N'   ? tag.keyLength == 12
-                            : tag.keyType == 'D' ? tag.keyLength == 8
-                                                 : tag.keyLength >= 1 && tag.keyLength <= MaxCharKeyLength;
+    const bool lengthFits = tag.keyType == 'N' ? tag.keyLength == 12
+                            : tag.keyType == 'D'
+                                ? tag.keyLength == 8
+                                : tag.keyLength >= 1 && tag.keyLength <= MaxCharKeyLength;
     if (!lengthFits)
-        damaged(prefix + "die Schlüssellänge " + std::to_string(tag.keyLength) + " passt nicht zum Schlüsseltyp " + tag.keyType);
+        damaged(prefix + "die Schlüssellänge " + std::to_string(tag.keyLength) +
+                " passt nicht zum Schlüsseltyp " + tag.keyType);
     if (groupLength != (tag.keyLength + 4 + 3) / 4 * 4)
-        damaged(prefix + "die Gruppenlänge " + std::to_string(groupLength) + " passt nicht zur Schlüssellänge " +
-                std::to_string(tag.keyLength));
+        damaged(prefix + "die Gruppenlänge " + std::to_string(groupLength) +
+                " passt nicht zur Schlüssellänge " + std::to_string(tag.keyLength));
     const int maxKeys = u16(h + 14);
     if (maxKeys < 1 || 12 + std::size_t(maxKeys) * std::size_t(groupLength) > m_blockBytes)
-        damaged(prefix + std::to_string(maxKeys) + " Schlüssel je Block passen nicht in die Blockgröße");
+        damaged(prefix + std::to_string(maxKeys) +
+                " Schlüssel je Block passen nicht in die Blockgröße");
     tag.descending = (h[8] & 0x08) != 0;
     tag.unique = (h[8] & 0x40) != 0;
-    tag.expression = cString(block, ExpressionOffset, ExpressionBytes + 1, "der Indexausdruck", tag.name);
+    tag.expression =
+        cString(block, ExpressionOffset, ExpressionBytes + 1, "der Indexausdruck", tag.name);
     if (tag.expression.empty())
         damaged(prefix + "der Indexausdruck ist leer");
     if (h[ForFlagOffset] == 1) {
         if (block.size() < ForExpressionOffset + ExpressionBytes + 1)
             damaged(prefix + "der FOR-Ausdruck liegt außerhalb der Datei");
-        tag.forExpression = cString(block, ForExpressionOffset, ExpressionBytes + 1, "der FOR-Ausdruck", tag.name);
+        tag.forExpression =
+            cString(block, ForExpressionOffset, ExpressionBytes + 1, "der FOR-Ausdruck", tag.name);
     }
     tag.rootPage = u32(h);
     if (tag.rootPage < 4 || !holds(std::uint64_t(tag.rootPage) * PageBytes, m_blockBytes))
-        damaged(prefix + "die Wurzelseite " + std::to_string(tag.rootPage) + " liegt außerhalb der Datei");
+        damaged(prefix + "die Wurzelseite " + std::to_string(tag.rootPage) +
+                " liegt außerhalb der Datei");
 }
 
 } // namespace

@@ -69,11 +69,12 @@ void SortOrder::sortByNumber()
     for (std::uint32_t recno : live)
         entries.push_back({m_expression->evaluateNumber(m_source.recordData(recno)), recno});
     const bool descending = m_descending;
-    std::sort(entries.begin(), entries.end(), [descending](const NumberEntry &a, const NumberEntry &b) {
-        if (a.key != b.key)
-            return descending ? a.key > b.key : a.key < b.key;
-        return a.recno < b.recno;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [descending](const NumberEntry &a, const NumberEntry &b) {
+                  if (a.key != b.key)
+                      return descending ? a.key > b.key : a.key < b.key;
+                  return a.recno < b.recno;
+              });
     m_records.reserve(entries.size());
     for (const NumberEntry &e : entries)
         m_records.push_back(e.recno);

@@ -33,14 +33,18 @@ public:
             const dbase::FieldDesc &f = m_fields[i];
             const std::string v = values[i].substr(0, std::size_t(f.width));
             const bool right = f.typeLetter == 'N' || f.typeLetter == 'F';
-            record.replace(std::size_t(f.offset) + (right ? std::size_t(f.width) - v.size() : 0), v.size(), v);
+            record.replace(std::size_t(f.offset) + (right ? std::size_t(f.width) - v.size() : 0),
+                           v.size(), v);
         }
         m_records.push_back(record);
         return *this;
     }
 
     std::uint32_t storedCount() const override { return std::uint32_t(m_records.size()); }
-    const char *recordData(std::uint32_t recno) const override { return m_records[recno - 1].data(); }
+    const char *recordData(std::uint32_t recno) const override
+    {
+        return m_records[recno - 1].data();
+    }
     bool isDeleted(std::uint32_t recno) const override { return m_records[recno - 1][0] == '*'; }
     const std::vector<dbase::FieldDesc> &fields() const override { return m_fields; }
     int codePage() const override { return 1252; }
@@ -49,16 +53,21 @@ private:
     static dbase::FieldType typeOf(char type, int width, int decimals)
     {
         switch (type) {
-        case 'C': return dbase::FieldType::Text;
+        case 'C':
+            return dbase::FieldType::Text;
         case 'N':
         case 'F':
             if (decimals > 0)
                 return dbase::FieldType::Number;
             return width <= 4 ? dbase::FieldType::SmallInt : dbase::FieldType::Integer;
-        case 'D': return dbase::FieldType::Date;
-        case 'L': return dbase::FieldType::Logical;
-        case 'M': return dbase::FieldType::Memo;
-        default: return dbase::FieldType::Other;
+        case 'D':
+            return dbase::FieldType::Date;
+        case 'L':
+            return dbase::FieldType::Logical;
+        case 'M':
+            return dbase::FieldType::Memo;
+        default:
+            return dbase::FieldType::Other;
         }
     }
 

@@ -14,8 +14,13 @@ namespace {
 MemoryTable fixtureTable()
 {
     MemoryTable t;
-    t.field("NAME", 'C', 10).field("KLEIN", 'C', 10).field("POT", 'C', 5).field("KLASSE", 'N', 4)
-        .field("BETRAG", 'N', 8, 2).field("DATUM", 'D', 8).field("NOTIZ", 'M', 10);
+    t.field("NAME", 'C', 10)
+        .field("KLEIN", 'C', 10)
+        .field("POT", 'C', 5)
+        .field("KLASSE", 'N', 4)
+        .field("BETRAG", 'N', 8, 2)
+        .field("DATUM", 'D', 8)
+        .field("NOTIZ", 'M', 10);
     return t;
 }
 
@@ -58,20 +63,28 @@ void tst_KeyExpression::textKeys_data()
     QTest::newRow("field name ignores case") << "name" << wien << QByteArray("wien      ");
     QTest::newRow("UPPER") << "UPPER(NAME)" << wien << QByteArray("WIEN      ");
     QTest::newRow("LOWER leaves non-ASCII bytes")
-        << "LOWER(NAME)" << QStringList{QString::fromLatin1("\xC4RGER")} << QByteArray("\xC4rger     ");
+        << "LOWER(NAME)" << QStringList{QString::fromLatin1("\xC4RGER")}
+        << QByteArray("\xC4rger     ");
     QTest::newRow("concatenation") << "NAME+KLEIN" << wien << QByteArray("wien      abc       ");
-    QTest::newRow("TRIM then concatenation") << "TRIM(NAME)+KLEIN" << wien << QByteArray("wienabc             ");
-    QTest::newRow("RTRIM of a blank field") << "RTRIM(POT)+NAME" << wien << QByteArray("wien           ");
-    QTest::newRow("minus moves blanks to the end") << "NAME-KLEIN" << wien << QByteArray("wienabc             ");
+    QTest::newRow("TRIM then concatenation")
+        << "TRIM(NAME)+KLEIN" << wien << QByteArray("wienabc             ");
+    QTest::newRow("RTRIM of a blank field")
+        << "RTRIM(POT)+NAME" << wien << QByteArray("wien           ");
+    QTest::newRow("minus moves blanks to the end")
+        << "NAME-KLEIN" << wien << QByteArray("wienabc             ");
     QTest::newRow("minus inside a concatenation")
         << "KLEIN+(NAME-KLEIN)" << wien << QByteArray("abc       wienabc             ");
-    QTest::newRow("SUBSTR with length") << "SUBSTR(NAME,2,3)" << QStringList{"wiener"} << QByteArray("ien");
-    QTest::newRow("SUBSTR to the end") << "SUBSTR(NAME,3)" << QStringList{"wiener"} << QByteArray("ener    ");
-    QTest::newRow("SUBSTR length beyond the text") << "SUBSTR(NAME,9,5)" << wien << QByteArray("  ");
+    QTest::newRow("SUBSTR with length")
+        << "SUBSTR(NAME,2,3)" << QStringList{"wiener"} << QByteArray("ien");
+    QTest::newRow("SUBSTR to the end")
+        << "SUBSTR(NAME,3)" << QStringList{"wiener"} << QByteArray("ener    ");
+    QTest::newRow("SUBSTR length beyond the text")
+        << "SUBSTR(NAME,9,5)" << wien << QByteArray("  ");
     QTest::newRow("STR default width") << "STR(KLASSE)" << wien << QByteArray("         7");
     QTest::newRow("STR with decimals") << "STR(BETRAG,8,2)" << wien << QByteArray("   12.50");
     QTest::newRow("STR too narrow gives asterisks") << "STR(BETRAG,1)" << wien << QByteArray("*");
-    QTest::newRow("STR rounds half away from zero") << "STR(BETRAG,4)" << wien << QByteArray("  13");
+    QTest::newRow("STR rounds half away from zero")
+        << "STR(BETRAG,4)" << wien << QByteArray("  13");
     QTest::newRow("STR rounds decimal halves up")
         << "STR(BETRAG,6,2)" << QStringList{"", "", "", "", "2.675"} << QByteArray("  2.68");
     QTest::newRow("STR rounds negative halves away from zero")
@@ -110,30 +123,78 @@ void tst_KeyExpression::numericKeys_data()
     QTest::addColumn<QString>("klasse");
     QTest::addColumn<double>("value");
 
-    QTest::newRow("VAL of a number") << "VAL(POT)" << "  125" << "" << 125.0;
-    QTest::newRow("VAL stops at a letter") << "VAL(POT)" << "12a" << "" << 12.0;
-    QTest::newRow("VAL of a letter is 0") << "VAL(POT)" << "abc" << "" << 0.0;
-    QTest::newRow("VAL of blanks is 0") << "VAL(POT)" << "" << "" << 0.0;
-    QTest::newRow("VAL negative with decimals") << "VAL(POT)" << " -3.5" << "" << -3.5;
-    QTest::newRow("VAL plus sign") << "VAL(POT)" << "+4" << "" << 4.0;
-    QTest::newRow("VAL leading point") << "VAL(POT)" << ".5" << "" << 0.5;
-    QTest::newRow("VAL trailing point") << "VAL(POT)" << "7." << "" << 7.0;
-    QTest::newRow("VAL second point ends it") << "VAL(POT)" << "1.2.3" << "" << 1.2;
-    QTest::newRow("VAL blank after sign") << "VAL(POT)" << "- 5" << "" << 0.0;
-    QTest::newRow("VAL blank inside") << "VAL(POT)" << "12 3" << "" << 12.0;
-    QTest::newRow("VAL decimal comma ends it") << "VAL(POT)" << "1,5" << "" << 1.0;
-    QTest::newRow("sum, empty class counts 0") << "VAL(POT)+KLASSE" << "100" << "" << 100.0;
-    QTest::newRow("sum, negative class") << "VAL(POT)+KLASSE" << "100" << "-2" << 98.0;
-    QTest::newRow("sum, letter text") << "VAL(POT)+KLASSE" << "n.b." << "3" << 3.0;
-    QTest::newRow("blank number field") << "KLASSE" << "" << "" << 0.0;
-    QTest::newRow("difference") << "VAL(POT)-KLASSE" << "10" << "4" << 6.0;
-    QTest::newRow("unary minus") << "-KLASSE" << "" << "4" << -4.0;
-    QTest::newRow("literal with decimals") << "VAL(POT)+1.5" << "2" << "" << 3.5;
-    QTest::newRow("decimal sum rounded to 15 digits") << "VAL(POT)+0.2" << "0.1" << "" << 0.3;
-    QTest::newRow("decimal difference rounded") << "VAL(POT)-0.1" << "0.3" << "" << 0.2;
-    QTest::newRow("parentheses") << "VAL(POT)-(KLASSE-1)" << "10" << "4" << 7.0;
-    QTest::newRow("VAL of a concatenation") << "VAL(POT+'9')" << "12" << "" << 12.0;
-    QTest::newRow("VAL of a trimmed concatenation") << "VAL(TRIM(POT)+'9')" << "12" << "" << 129.0;
+    QTest::newRow("VAL of a number") << "VAL(POT)"
+                                     << "  125"
+                                     << "" << 125.0;
+    QTest::newRow("VAL stops at a letter") << "VAL(POT)"
+                                           << "12a"
+                                           << "" << 12.0;
+    QTest::newRow("VAL of a letter is 0") << "VAL(POT)"
+                                          << "abc"
+                                          << "" << 0.0;
+    QTest::newRow("VAL of blanks is 0") << "VAL(POT)"
+                                        << ""
+                                        << "" << 0.0;
+    QTest::newRow("VAL negative with decimals") << "VAL(POT)"
+                                                << " -3.5"
+                                                << "" << -3.5;
+    QTest::newRow("VAL plus sign") << "VAL(POT)"
+                                   << "+4"
+                                   << "" << 4.0;
+    QTest::newRow("VAL leading point") << "VAL(POT)"
+                                       << ".5"
+                                       << "" << 0.5;
+    QTest::newRow("VAL trailing point") << "VAL(POT)"
+                                        << "7."
+                                        << "" << 7.0;
+    QTest::newRow("VAL second point ends it") << "VAL(POT)"
+                                              << "1.2.3"
+                                              << "" << 1.2;
+    QTest::newRow("VAL blank after sign") << "VAL(POT)"
+                                          << "- 5"
+                                          << "" << 0.0;
+    QTest::newRow("VAL blank inside") << "VAL(POT)"
+                                      << "12 3"
+                                      << "" << 12.0;
+    QTest::newRow("VAL decimal comma ends it") << "VAL(POT)"
+                                               << "1,5"
+                                               << "" << 1.0;
+    QTest::newRow("sum, empty class counts 0") << "VAL(POT)+KLASSE"
+                                               << "100"
+                                               << "" << 100.0;
+    QTest::newRow("sum, negative class") << "VAL(POT)+KLASSE"
+                                         << "100"
+                                         << "-2" << 98.0;
+    QTest::newRow("sum, letter text") << "VAL(POT)+KLASSE"
+                                      << "n.b."
+                                      << "3" << 3.0;
+    QTest::newRow("blank number field") << "KLASSE"
+                                        << ""
+                                        << "" << 0.0;
+    QTest::newRow("difference") << "VAL(POT)-KLASSE"
+                                << "10"
+                                << "4" << 6.0;
+    QTest::newRow("unary minus") << "-KLASSE"
+                                 << ""
+                                 << "4" << -4.0;
+    QTest::newRow("literal with decimals") << "VAL(POT)+1.5"
+                                           << "2"
+                                           << "" << 3.5;
+    QTest::newRow("decimal sum rounded to 15 digits") << "VAL(POT)+0.2"
+                                                      << "0.1"
+                                                      << "" << 0.3;
+    QTest::newRow("decimal difference rounded") << "VAL(POT)-0.1"
+                                                << "0.3"
+                                                << "" << 0.2;
+    QTest::newRow("parentheses") << "VAL(POT)-(KLASSE-1)"
+                                 << "10"
+                                 << "4" << 7.0;
+    QTest::newRow("VAL of a concatenation") << "VAL(POT+'9')"
+                                            << "12"
+                                            << "" << 12.0;
+    QTest::newRow("VAL of a trimmed concatenation") << "VAL(TRIM(POT)+'9')"
+                                                    << "12"
+                                                    << "" << 129.0;
 }
 
 void tst_KeyExpression::numericKeys()
@@ -160,40 +221,76 @@ void tst_KeyExpression::errors_data()
     QTest::addColumn<QString>("expression");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("empty") << "" << "Der Indexausdruck ist leer.";
-    QTest::newRow("only blanks") << "   " << "Der Indexausdruck ist leer.";
-    QTest::newRow("unknown field") << "NAMEX" << "An Position 1: unbekanntes Feld NAMEX.";
-    QTest::newRow("unknown field later") << "NAME+KLEINX" << "An Position 6: unbekanntes Feld KLEINX.";
-    QTest::newRow("prefix of a field") << "KLEI" << "An Position 1: unbekanntes Feld KLEI.";
-    QTest::newRow("unknown function") << "FOO(NAME)" << "An Position 1: unbekannte Funktion FOO.";
-    QTest::newRow("VAL of a number") << "VAL(KLASSE)" << "An Position 5: VAL erwartet einen Text als Argument 1.";
-    QTest::newRow("UPPER of a number") << "UPPER(KLASSE)" << "An Position 7: UPPER erwartet einen Text als Argument 1.";
-    QTest::newRow("STR of a text") << "STR(NAME)" << "An Position 5: STR erwartet eine Zahl als Argument 1.";
-    QTest::newRow("DTOS of a text") << "DTOS(NAME)" << "An Position 6: DTOS erwartet ein Datum als Argument 1.";
-    QTest::newRow("VAL without argument") << "VAL()" << "An Position 5: VAL erwartet einen Text als Argument 1.";
-    QTest::newRow("VAL with two arguments") << "VAL(POT,1)" << "An Position 1: VAL erwartet 1 Argument.";
-    QTest::newRow("SUBSTR with one argument") << "SUBSTR(NAME)" << "An Position 1: SUBSTR erwartet 2 oder 3 Argumente.";
-    QTest::newRow("STR with four arguments") << "STR(KLASSE,5,1,1)" << "An Position 1: STR erwartet 1 bis 3 Argumente.";
+    QTest::newRow("empty") << ""
+                           << "Der Indexausdruck ist leer.";
+    QTest::newRow("only blanks") << "   "
+                                 << "Der Indexausdruck ist leer.";
+    QTest::newRow("unknown field") << "NAMEX"
+                                   << "An Position 1: unbekanntes Feld NAMEX.";
+    QTest::newRow("unknown field later") << "NAME+KLEINX"
+                                         << "An Position 6: unbekanntes Feld KLEINX.";
+    QTest::newRow("prefix of a field") << "KLEI"
+                                       << "An Position 1: unbekanntes Feld KLEI.";
+    QTest::newRow("unknown function") << "FOO(NAME)"
+                                      << "An Position 1: unbekannte Funktion FOO.";
+    QTest::newRow("VAL of a number") << "VAL(KLASSE)"
+                                     << "An Position 5: VAL erwartet einen Text als Argument 1.";
+    QTest::newRow("UPPER of a number")
+        << "UPPER(KLASSE)"
+        << "An Position 7: UPPER erwartet einen Text als Argument 1.";
+    QTest::newRow("STR of a text") << "STR(NAME)"
+                                   << "An Position 5: STR erwartet eine Zahl als Argument 1.";
+    QTest::newRow("DTOS of a text") << "DTOS(NAME)"
+                                    << "An Position 6: DTOS erwartet ein Datum als Argument 1.";
+    QTest::newRow("VAL without argument")
+        << "VAL()"
+        << "An Position 5: VAL erwartet einen Text als Argument 1.";
+    QTest::newRow("VAL with two arguments") << "VAL(POT,1)"
+                                            << "An Position 1: VAL erwartet 1 Argument.";
+    QTest::newRow("SUBSTR with one argument")
+        << "SUBSTR(NAME)"
+        << "An Position 1: SUBSTR erwartet 2 oder 3 Argumente.";
+    QTest::newRow("STR with four arguments") << "STR(KLASSE,5,1,1)"
+                                             << "An Position 1: STR erwartet 1 bis 3 Argumente.";
     QTest::newRow("STR width not constant")
-        << "STR(KLASSE,KLASSE)" << "An Position 12: STR erwartet eine ganze Zahl als Argument 2.";
+        << "STR(KLASSE,KLASSE)"
+        << "An Position 12: STR erwartet eine ganze Zahl als Argument 2.";
     QTest::newRow("SUBSTR start beyond the text")
-        << "SUBSTR(NAME,11)" << "An Position 1: SUBSTR: Anfang oder Länge außerhalb des Textes.";
-    QTest::newRow("text plus number") << "NAME+KLASSE" << "An Position 5: '+' verlangt zwei Zahlen oder zwei Texte.";
-    QTest::newRow("number minus text") << "KLASSE-NAME" << "An Position 7: '-' verlangt zwei Zahlen oder zwei Texte.";
-    QTest::newRow("date plus text") << "DATUM+NAME" << "An Position 6: '+' verlangt zwei Zahlen oder zwei Texte.";
-    QTest::newRow("minus before a text") << "-NAME" << "An Position 1: '-' vor einem Text.";
-    QTest::newRow("trailing name") << "NAME KLEIN" << "An Position 6: unerwarteter Text 'KLEIN'.";
-    QTest::newRow("trailing parenthesis") << "VAL(POT))" << "An Position 9: unerwarteter Text ')'.";
-    QTest::newRow("missing parenthesis") << "VAL(POT" << "An Position 8: ')' fehlt.";
-    QTest::newRow("missing operand") << "NAME+" << "An Position 6: hier fehlt ein Wert.";
-    QTest::newRow("comma as a value") << "(,NAME)" << "An Position 2: hier fehlt ein Wert.";
-    QTest::newRow("unterminated text") << "NAME+'abc" << "An Position 6: nicht abgeschlossener Text.";
-    QTest::newRow("unknown operator") << "KLASSE*2" << "An Position 7: unerwartetes Zeichen '*'.";
-    QTest::newRow("lone point") << "KLASSE+." << "An Position 8: unerwartetes Zeichen '.'.";
-    QTest::newRow("memo field") << "NOTIZ" << "An Position 1: das Feld NOTIZ vom Typ M kann nicht Teil eines Schlüssels sein.";
+        << "SUBSTR(NAME,11)"
+        << "An Position 1: SUBSTR: Anfang oder Länge außerhalb des Textes.";
+    QTest::newRow("text plus number") << "NAME+KLASSE"
+                                      << "An Position 5: '+' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("number minus text")
+        << "KLASSE-NAME"
+        << "An Position 7: '-' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("date plus text") << "DATUM+NAME"
+                                    << "An Position 6: '+' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("minus before a text") << "-NAME"
+                                         << "An Position 1: '-' vor einem Text.";
+    QTest::newRow("trailing name") << "NAME KLEIN"
+                                   << "An Position 6: unerwarteter Text 'KLEIN'.";
+    QTest::newRow("trailing parenthesis") << "VAL(POT))"
+                                          << "An Position 9: unerwarteter Text ')'.";
+    QTest::newRow("missing parenthesis") << "VAL(POT"
+                                         << "An Position 8: ')' fehlt.";
+    QTest::newRow("missing operand") << "NAME+"
+                                     << "An Position 6: hier fehlt ein Wert.";
+    QTest::newRow("comma as a value") << "(,NAME)"
+                                      << "An Position 2: hier fehlt ein Wert.";
+    QTest::newRow("unterminated text") << "NAME+'abc"
+                                       << "An Position 6: nicht abgeschlossener Text.";
+    QTest::newRow("unknown operator") << "KLASSE*2"
+                                      << "An Position 7: unerwartetes Zeichen '*'.";
+    QTest::newRow("lone point") << "KLASSE+."
+                                << "An Position 8: unerwartetes Zeichen '.'.";
+    QTest::newRow("memo field")
+        << "NOTIZ"
+        << "An Position 1: das Feld NOTIZ vom Typ M kann nicht Teil eines Schlüssels sein.";
     QTest::newRow("key longer than 100 bytes")
-        << "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME" << "Die Schlüssellänge 110 liegt außerhalb von 1 bis 100 Bytes.";
-    QTest::newRow("empty text key") << "''" << "Die Schlüssellänge 0 liegt außerhalb von 1 bis 100 Bytes.";
+        << "NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME+NAME"
+        << "Die Schlüssellänge 110 liegt außerhalb von 1 bis 100 Bytes.";
+    QTest::newRow("empty text key") << "''"
+                                    << "Die Schlüssellänge 0 liegt außerhalb von 1 bis 100 Bytes.";
     QTest::newRow("expression longer than 220 characters")
         << QString(221, QLatin1Char('(')) << "Der Indexausdruck ist länger als 220 Zeichen.";
 }
@@ -250,10 +347,12 @@ void tst_KeyExpression::compareTexts_data()
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<int>("sign");
 
-    QTest::newRow("shorter text is padded with blanks") << QByteArray("wien") << QByteArray("wien   ") << 0;
+    QTest::newRow("shorter text is padded with blanks")
+        << QByteArray("wien") << QByteArray("wien   ") << 0;
     QTest::newRow("blank before letters") << QByteArray("wien    ") << QByteArray("wiener n") << -1;
     QTest::newRow("prefix against a longer text") << QByteArray("wiene") << QByteArray("wien") << 1;
-    QTest::newRow("capitals before small letters") << QByteArray("Zell") << QByteArray("aach") << -1;
+    QTest::newRow("capitals before small letters")
+        << QByteArray("Zell") << QByteArray("aach") << -1;
     QTest::newRow("bytes compare unsigned") << QByteArray("\xE4rger") << QByteArray("zell") << 1;
     QTest::newRow("control byte below blank") << QByteArray("ab\x01") << QByteArray("ab") << -1;
 }
@@ -285,7 +384,9 @@ void tst_KeyExpression::bcdEncoding_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("key");
 
-    const auto key = [](const char *hex) { return QByteArray::fromHex(hex).leftJustified(12, '\0'); };
+    const auto key = [](const char *hex) {
+        return QByteArray::fromHex(hex).leftJustified(12, '\0');
+    };
     QTest::newRow("45.5") << 45.5 << key("360D4550");
     QTest::newRow("-7.5") << -7.5 << key("358975");
     QTest::newRow("120.25") << 120.25 << key("3715120250");
@@ -309,7 +410,8 @@ void tst_KeyExpression::bcdDecodesOtherWriters()
 {
     // The same values with the digit count of a writer that counts trailing zeros.
     const auto decode = [](const char *hex) {
-        return dbase::BcdNumber::decode(QByteArray::fromHex(hex).leftJustified(12, '\0').toStdString());
+        return dbase::BcdNumber::decode(
+            QByteArray::fromHex(hex).leftJustified(12, '\0').toStdString());
     };
     QVERIFY(decode("370D10") == 100.0);
     QVERIFY(decode("330950") == 0.05);
@@ -329,7 +431,8 @@ void tst_KeyExpression::encodeDecodeRoundTrip()
         Key k;
         k.numeric = true;
         k.number = v;
-        QVERIFY2(number->decode(number->encode(k)).number == v, qPrintable(QString::number(v, 'g', 17)));
+        QVERIFY2(number->decode(number->encode(k)).number == v,
+                 qPrintable(QString::number(v, 'g', 17)));
     }
     QVERIFY_THROWS_EXCEPTION(dbase::KeyExpressionError, number->decode("1234"));
 }

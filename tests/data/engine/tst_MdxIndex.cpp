@@ -18,17 +18,27 @@ using dbase::SortOrder;
 
 namespace {
 
-const std::vector<MdxTagSpec> municipalityTags{
-    {"KLEINGEM", "KLEINGEM"}, {"BL", "BL"},     {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
-    {"MIN", "VAL(MIN)"},      {"JAHRESMITT", "VAL(JAHRESMITT)"}, {"MAX", "VAL(MAX)"}, {"BEZIRK", "BEZIRK"}};
+const std::vector<MdxTagSpec> municipalityTags{{"KLEINGEM", "KLEINGEM"},
+                                               {"BL", "BL"},
+                                               {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
+                                               {"MIN", "VAL(MIN)"},
+                                               {"JAHRESMITT", "VAL(JAHRESMITT)"},
+                                               {"MAX", "VAL(MAX)"},
+                                               {"BEZIRK", "BEZIRK"}};
 
 // Deterministic municipalities with equal names, shared beginnings, letters and
 // blanks in the number texts, empty and negative classes; every 11th is deleted.
 MemoryTable municipalities(int count)
 {
     MemoryTable t;
-    t.field("KLEINGEM", 'C', 30).field("BL", 'C', 2).field("POTENTIAL", 'C', 5).field("KLASSE", 'N', 4)
-        .field("MIN", 'C', 5).field("JAHRESMITT", 'C', 5).field("MAX", 'C', 5).field("BEZIRK", 'C', 15);
+    t.field("KLEINGEM", 'C', 30)
+        .field("BL", 'C', 2)
+        .field("POTENTIAL", 'C', 5)
+        .field("KLASSE", 'N', 4)
+        .field("MIN", 'C', 5)
+        .field("JAHRESMITT", 'C', 5)
+        .field("MAX", 'C', 5)
+        .field("BEZIRK", 'C', 15);
     const char *const prefixes[] = {"sankt ", "bad ", "wien", "wiener neustadt", "", "ober"};
     const char *const states[] = {"W", "NO", "OO", "ST", "T", "K"};
     for (int i = 0; i < count; ++i) {
@@ -37,7 +47,9 @@ MemoryTable municipalities(int count)
         if (h % 5)
             for (int k = 0; k < int(h % 7) + 2; ++k)
                 name += char('a' + (h >> (k * 3)) % 26);
-        const std::string min = h % 13 == 0 ? "n.b." : h % 17 == 0 ? "" : std::to_string(h % 400) + (h % 3 ? "" : ".5");
+        const std::string min = h % 13 == 0   ? "n.b."
+                                : h % 17 == 0 ? ""
+                                              : std::to_string(h % 400) + (h % 3 ? "" : ".5");
         const std::string klasse = h % 4 == 0 ? "" : std::to_string(int(h % 6) - 1);
         t.row({name, states[(h >> 4) % 6], std::to_string((h >> 8) % 300), klasse, min,
                std::to_string(int((h >> 12) % 500) - 20), std::to_string((h >> 16) % 99999),
@@ -74,7 +86,9 @@ struct Node
 // Reads the head of a B-tree block: entry count, first pointer and the tail word.
 Node nodeAt(const QByteArray &file, std::uint32_t page, int groupLength)
 {
-    const auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(file.constData() + at); };
+    const auto u32 = [&](qsizetype at) {
+        return qFromLittleEndian<quint32>(file.constData() + at);
+    };
     const qsizetype base = qsizetype(page) * 512;
     Node n{u32(base), u32(base + 8), 0};
     n.tail = u32(base + 8 + qsizetype(n.count) * groupLength);
@@ -168,7 +182,8 @@ void tst_MdxIndex::writtenFileReadsBack()
         const auto expr = KeyExpression::parse(spec.expression, table.fields());
         const auto order = SortOrder::build(table, expr, false);
         // index_dump prints "<key bytes> <record number>" per entry, in index order.
-        const QString dump = runPerl({"index_dump", "--tag", QString::fromStdString(spec.name), path});
+        const QString dump =
+            runPerl({"index_dump", "--tag", QString::fromStdString(spec.name), path});
         QVERIFY2(!dump.startsWith("FAILED"), qPrintable(dump));
         QList<std::uint32_t> all;
         QList<std::uint32_t> live;
@@ -192,8 +207,9 @@ void tst_MdxIndex::writtenFileReadsBack()
     for (const QString &line : walk.split('\n', Qt::SkipEmptyParts)) {
         if (line.startsWith("TAG ")) {
             const QString tagName = line.section(' ', 1, 1);
-            const auto spec = std::find_if(municipalityTags.begin(), municipalityTags.end(),
-                                           [&](const MdxTagSpec &s) { return tagName.toStdString() == s.name; });
+            const auto spec =
+                std::find_if(municipalityTags.begin(), municipalityTags.end(),
+                             [&](const MdxTagSpec &s) { return tagName.toStdString() == s.name; });
             QVERIFY(spec != municipalityTags.end());
             expr = KeyExpression::parse(spec->expression, table.fields());
             QCOMPARE(line, QStringLiteral("TAG %1 type=%2 keylen=%3 expr=%4")
@@ -218,47 +234,62 @@ void tst_MdxIndex::writtenFileReadsBack()
 
 void tst_MdxIndex::damagedFiles_data()
 {
-    QTest::addColumn<QString>("where");  // "file", "slot2" or "tag2": what offset counts from
-    QTest::addColumn<int>("offset");     // or, for "truncate", the new file size
+    QTest::addColumn<QString>("where"); // "file", "slot2" or "tag2": what offset counts from
+    QTest::addColumn<int>("offset");    // or, for "truncate", the new file size
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("problem");
 
     const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
-    QTest::newRow("truncated header") << "truncate" << 1000 << QByteArray()
-                                      << "Die Datei ist mit 1000 Bytes kürzer als ihr Kopf von 2048 Bytes.";
+    QTest::newRow("truncated header")
+        << "truncate" << 1000 << QByteArray()
+        << "Die Datei ist mit 1000 Bytes kürzer als ihr Kopf von 2048 Bytes.";
     QTest::newRow("truncated before a tag header")
         << "truncate" << 2048 << QByteArray() << "Der Kopf zählt 12 Seiten, die Datei enthält 4.";
-    QTest::newRow("bad version") << "file" << 0 << hex("03") << "Versionskennung 3 statt 2 (dBASE IV).";
-    QTest::newRow("block size bytes disagree") << "file" << 22 << hex("0002")
-                                               << "Ungültige Blockgröße von 2 Seiten und 512 Bytes.";
-    QTest::newRow("block of one page") << "file" << 20 << hex("01000002") << "Ungültige Blockgröße von 1 Seiten und 512 Bytes.";
-    QTest::newRow("slot table") << "file" << 25 << hex("40") << "Die Tag-Tabelle hat 64 Plätze zu 32 Bytes statt 48 zu 32.";
-    QTest::newRow("48 tags") << "file" << 28 << hex("3000") << "48 Tags, höchstens 47 sind möglich.";
-    QTest::newRow("page count beyond the file") << "file" << 32 << hex("10270000")
-                                                << "Der Kopf zählt 10000 Seiten, die Datei enthält 12.";
+    QTest::newRow("bad version") << "file" << 0 << hex("03")
+                                 << "Versionskennung 3 statt 2 (dBASE IV).";
+    QTest::newRow("block size bytes disagree")
+        << "file" << 22 << hex("0002") << "Ungültige Blockgröße von 2 Seiten und 512 Bytes.";
+    QTest::newRow("block of one page")
+        << "file" << 20 << hex("01000002") << "Ungültige Blockgröße von 1 Seiten und 512 Bytes.";
+    QTest::newRow("slot table") << "file" << 25 << hex("40")
+                                << "Die Tag-Tabelle hat 64 Plätze zu 32 Bytes statt 48 zu 32.";
+    QTest::newRow("48 tags") << "file" << 28 << hex("3000")
+                             << "48 Tags, höchstens 47 sind möglich.";
+    QTest::newRow("page count beyond the file")
+        << "file" << 32 << hex("10270000") << "Der Kopf zählt 10000 Seiten, die Datei enthält 12.";
     QTest::newRow("tag header page beyond the end of the file")
-        << "slot2" << 0 << hex("0f270000") << "Tag MIN: die Kopfseite 9999 liegt außerhalb der Datei.";
+        << "slot2" << 0 << hex("0f270000")
+        << "Tag MIN: die Kopfseite 9999 liegt außerhalb der Datei.";
     QTest::newRow("tag header page inside the file header")
         << "slot2" << 0 << hex("02000000") << "Tag MIN: die Kopfseite 2 liegt außerhalb der Datei.";
     QTest::newRow("empty tag name") << "slot2" << 4 << hex("00") << "Tag Nr. 2: der Name ist leer.";
     QTest::newRow("unterminated tag name") << "slot2" << 4 << QByteArray("ABCDEFGHIJK")
                                            << "Tag Nr. 2: der Name ist nicht abgeschlossen.";
-    QTest::newRow("unknown key type") << "slot2" << 20 << QByteArray("X") << "Tag MIN: unbekannter Schlüsseltyp 88.";
-    QTest::newRow("key type differs") << "tag2" << 9 << QByteArray("C")
-                                      << "Tag MIN: der Schlüsseltyp im Tag-Kopf weicht von der Tag-Tabelle ab.";
-    QTest::newRow("group length mismatch") << "tag2" << 18 << hex("1400")
-                                           << "Tag MIN: die Gruppenlänge 20 passt nicht zur Schlüssellänge 12.";
-    QTest::newRow("numeric key length") << "tag2" << 12 << hex("0d00")
-                                        << "Tag MIN: die Schlüssellänge 13 passt nicht zum Schlüsseltyp N.";
-    QTest::newRow("too many keys a block") << "tag2" << 14 << hex("4000")
-                                           << "Tag MIN: 64 Schlüssel je Block passen nicht in die Blockgröße.";
-    QTest::newRow("unterminated expression") << "tag2" << 24 << QByteArray(221, 'A')
-                                             << "Tag MIN: der Indexausdruck ist nicht abgeschlossen.";
-    QTest::newRow("empty expression") << "tag2" << 24 << hex("00") << "Tag MIN: der Indexausdruck ist leer.";
+    QTest::newRow("unknown key type")
+        << "slot2" << 20 << QByteArray("X") << "Tag MIN: unbekannter Schlüsseltyp 88.";
+    QTest::newRow("key type differs")
+        << "tag2" << 9 << QByteArray("C")
+        << "Tag MIN: der Schlüsseltyp im Tag-Kopf weicht von der Tag-Tabelle ab.";
+    QTest::newRow("group length mismatch")
+        << "tag2" << 18 << hex("1400")
+        << "Tag MIN: die Gruppenlänge 20 passt nicht zur Schlüssellänge 12.";
+    QTest::newRow("numeric key length")
+        << "tag2" << 12 << hex("0d00")
+        << "Tag MIN: die Schlüssellänge 13 passt nicht zum Schlüsseltyp N.";
+    QTest::newRow("too many keys a block")
+        << "tag2" << 14 << hex("4000")
+        << "Tag MIN: 64 Schlüssel je Block passen nicht in die Blockgröße.";
+    QTest::newRow("unterminated expression")
+        << "tag2" << 24 << QByteArray(221, 'A')
+        << "Tag MIN: der Indexausdruck ist nicht abgeschlossen.";
+    QTest::newRow("empty expression")
+        << "tag2" << 24 << hex("00") << "Tag MIN: der Indexausdruck ist leer.";
     QTest::newRow("root page beyond the end of the file")
-        << "tag2" << 0 << hex("0b000000") << "Tag MIN: die Wurzelseite 11 liegt außerhalb der Datei.";
+        << "tag2" << 0 << hex("0b000000")
+        << "Tag MIN: die Wurzelseite 11 liegt außerhalb der Datei.";
     QTest::newRow("FOR expression unterminated")
-        << "tag2for" << 762 << QByteArray(221, 'A') << "Tag MIN: der FOR-Ausdruck ist nicht abgeschlossen.";
+        << "tag2for" << 762 << QByteArray(221, 'A')
+        << "Tag MIN: der FOR-Ausdruck ist nicht abgeschlossen.";
 }
 
 void tst_MdxIndex::damagedFiles()
@@ -273,7 +304,8 @@ void tst_MdxIndex::damagedFiles()
     const MemoryTable table = municipalities(3);
     const QString path = m_dir.filePath(QStringLiteral("DAMAGED.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, {{"KLEINGEM", "KLEINGEM"}, {"MIN", "VAL(MIN)"}}, error),
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table,
+                      {{"KLEINGEM", "KLEINGEM"}, {"MIN", "VAL(MIN)"}}, error),
              error.c_str());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
@@ -310,7 +342,8 @@ void tst_MdxIndex::nameTreeLinks()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    const QList<QByteArray> expected{"020300", "070501", "040001", "060003", "000002", "000004", "000002"};
+    const QList<QByteArray> expected{"020300", "070501", "040001", "060003",
+                                     "000002", "000004", "000002"};
     for (int slot = 0; slot < expected.size(); ++slot)
         QCOMPARE(bytes.mid(544 + 32 * slot + 16, 3).toHex(), expected[slot]);
     QCOMPARE(bytes.mid(4, 7), QByteArray("CD_GIS\0", 7));
@@ -342,7 +375,8 @@ void tst_MdxIndex::corruptedBytesAreReportedOrHarmless()
         std::vector<MdxTag> tags;
         std::string problem;
         const dbase::Status status = dbase::readMdxTags(path.toStdString(), tags, problem);
-        QVERIFY2(status == dbase::status::Ok || status == dbase::status::IndexDamaged, problem.c_str());
+        QVERIFY2(status == dbase::status::Ok || status == dbase::status::IndexDamaged,
+                 problem.c_str());
         if (status != dbase::status::Ok) {
             QVERIFY(!problem.empty() && tags.empty());
             ++damagedCount;
@@ -365,7 +399,8 @@ void tst_MdxIndex::missingOrUnreadableFile()
     QCOMPARE(dbase::readMdxTags(m_dir.filePath("NONE.MDX").toStdString(), tags, problem),
              dbase::status::FileNotFound);
     QCOMPARE(problem, std::string("Die Datei existiert nicht."));
-    QCOMPARE(dbase::readMdxTags(m_dir.path().toStdString(), tags, problem), dbase::status::FileUnreadable);
+    QCOMPARE(dbase::readMdxTags(m_dir.path().toStdString(), tags, problem),
+             dbase::status::FileUnreadable);
     QCOMPARE(problem, std::string("Die Datei kann nicht gelesen werden."));
 }
 
@@ -376,11 +411,16 @@ void tst_MdxIndex::writerRefusesBadTags_data()
     QTest::addColumn<int>("tagCount");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("bad expression") << "X" << "FOO" << 1 << "Tag X: An Position 1: unbekanntes Feld FOO.";
-    QTest::newRow("name too long") << "ABCDEFGHIJK" << "BL" << 1
-                                   << "Der Tag-Name 'ABCDEFGHIJK' hat nicht 1 bis 10 druckbare Zeichen.";
-    QTest::newRow("empty name") << "" << "BL" << 1 << "Der Tag-Name '' hat nicht 1 bis 10 druckbare Zeichen.";
-    QTest::newRow("48 tags") << "BL" << "BL" << 48 << "Ein Index enthält höchstens 47 Tags, nicht 48.";
+    QTest::newRow("bad expression") << "X"
+                                    << "FOO" << 1 << "Tag X: An Position 1: unbekanntes Feld FOO.";
+    QTest::newRow("name too long")
+        << "ABCDEFGHIJK"
+        << "BL" << 1 << "Der Tag-Name 'ABCDEFGHIJK' hat nicht 1 bis 10 druckbare Zeichen.";
+    QTest::newRow("empty name") << ""
+                                << "BL" << 1
+                                << "Der Tag-Name '' hat nicht 1 bis 10 druckbare Zeichen.";
+    QTest::newRow("48 tags") << "BL"
+                             << "BL" << 48 << "Ein Index enthält höchstens 47 Tags, nicht 48.";
 }
 
 void tst_MdxIndex::writerRefusesBadTags()
@@ -391,15 +431,18 @@ void tst_MdxIndex::writerRefusesBadTags()
     QFETCH(QString, error);
 
     const MemoryTable table = municipalities(5);
-    const std::vector<MdxTagSpec> specs(std::size_t(tagCount), {name.toStdString(), expression.toStdString()});
+    const std::vector<MdxTagSpec> specs(std::size_t(tagCount),
+                                        {name.toStdString(), expression.toStdString()});
     const QString path = m_dir.filePath("REFUSED.MDX");
     std::string message;
     QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, specs, message));
     QCOMPARE(QString::fromStdString(message), error);
     QVERIFY(!QFile::exists(path));
 
-    QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table, {{"BL", "BL"}}, message));
-    QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."), message.c_str());
+    QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table,
+                      {{"BL", "BL"}}, message));
+    QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."),
+             message.c_str());
 }
 
 QTEST_APPLESS_MAIN(tst_MdxIndex)

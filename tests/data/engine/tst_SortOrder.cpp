@@ -18,7 +18,10 @@ namespace {
 MemoryTable municipalities(const QStringList &rows)
 {
     MemoryTable t;
-    t.field("KLEINGEM", 'C', 30).field("MIN", 'C', 5).field("POTENTIAL", 'C', 5).field("KLASSE", 'N', 4);
+    t.field("KLEINGEM", 'C', 30)
+        .field("MIN", 'C', 5)
+        .field("POTENTIAL", 'C', 5)
+        .field("KLASSE", 'N', 4);
     for (QString row : rows) {
         const bool deleted = row.startsWith(QLatin1Char('*'));
         if (deleted)
@@ -34,7 +37,8 @@ MemoryTable municipalities(const QStringList &rows)
 std::shared_ptr<const SortOrder> orderOf(const MemoryTable &table, const QString &expression,
                                          bool descending = false)
 {
-    return SortOrder::build(table, KeyExpression::parse(expression.toStdString(), table.fields()), descending);
+    return SortOrder::build(table, KeyExpression::parse(expression.toStdString(), table.fields()),
+                            descending);
 }
 
 QList<int> recordsOf(const SortOrder &order)
@@ -59,7 +63,8 @@ std::string numberKey(double value)
     return KeyExpression::parse("VAL(MIN)", t.fields())->encode(k);
 }
 
-const QStringList names{"wien", "wiener neustadt", "abtenau", "zell am see", "Zwettl", "*aaa", "wien"};
+const QStringList names{"wien", "wiener neustadt", "abtenau", "zell am see", "Zwettl", "*aaa",
+                        "wien"};
 
 } // namespace
 
@@ -88,26 +93,27 @@ void tst_SortOrder::recordOrder_data()
     QTest::newRow("names: wien before wiener neustadt, capitals first, deleted absent")
         << names << "KLEINGEM" << false << QList<int>{5, 3, 1, 7, 2, 4};
     QTest::newRow("MIN: letters and blanks count as 0, before positive values")
-        << QStringList{"a|120", "b|n.b.", "c|", "d|5", "e|-3", "f|0.5", "g|k.A.", "*h|0"} << "VAL(MIN)" << false
-        << QList<int>{5, 2, 3, 7, 6, 4, 1};
+        << QStringList{"a|120", "b|n.b.", "c|", "d|5", "e|-3", "f|0.5", "g|k.A.", "*h|0"}
+        << "VAL(MIN)" << false << QList<int>{5, 2, 3, 7, 6, 4, 1};
     QTest::newRow("POTENTIAL: equal sums side by side in record order")
-        << QStringList{"a||100|1", "b||99|2", "c||200|", "d||50|-1", "e||101|", "*f||101|", "g||102|-1"}
+        << QStringList{"a||100|1", "b||99|2",  "c||200|",  "d||50|-1",
+                       "e||101|",  "*f||101|", "g||102|-1"}
         << "VAL(POTENTIAL)+KLASSE" << false << QList<int>{4, 1, 2, 5, 7, 3};
     QTest::newRow("POTENTIAL: negative and empty KLASSE")
-        << QStringList{"a||10|-20", "b||10|", "c||abc|-1", "d||0|0"} << "VAL(POTENTIAL)+KLASSE" << false
-        << QList<int>{1, 3, 4, 2};
+        << QStringList{"a||10|-20", "b||10|", "c||abc|-1", "d||0|0"} << "VAL(POTENTIAL)+KLASSE"
+        << false << QList<int>{1, 3, 4, 2};
     QTest::newRow("decimal sums that are equal in decimal")
-        << QStringList{"a|0.1|0.2", "b|0.3|0", "c|0.2|0.1", "d|0.29|0"} << "VAL(MIN)+VAL(POTENTIAL)" << false
-        << QList<int>{4, 1, 2, 3};
+        << QStringList{"a|0.1|0.2", "b|0.3|0", "c|0.2|0.1", "d|0.29|0"} << "VAL(MIN)+VAL(POTENTIAL)"
+        << false << QList<int>{4, 1, 2, 3};
     QTest::newRow("descending keeps equal keys in record order")
         << QStringList{"a|1", "b|2", "c|1", "d|2"} << "VAL(MIN)" << true << QList<int>{2, 4, 1, 3};
-    QTest::newRow("descending text")
-        << names << "KLEINGEM" << true << QList<int>{4, 2, 1, 7, 3, 5};
+    QTest::newRow("descending text") << names << "KLEINGEM" << true << QList<int>{4, 2, 1, 7, 3, 5};
     QTest::newRow("text keys equal in the first 8 bytes")
-        << QStringList{"sankt wolfgang", "sankt valentin", "sankt wolfgang im s", "sankt", "sankt valentin"}
+        << QStringList{"sankt wolfgang", "sankt valentin", "sankt wolfgang im s", "sankt",
+                       "sankt valentin"}
         << "KLEINGEM" << false << QList<int>{4, 2, 5, 1, 3};
-    QTest::newRow("text expression")
-        << QStringList{"b|x", "a|y", "b|a"} << "UPPER(MIN)+KLEINGEM" << false << QList<int>{3, 1, 2};
+    QTest::newRow("text expression") << QStringList{"b|x", "a|y", "b|a"} << "UPPER(MIN)+KLEINGEM"
+                                     << false << QList<int>{3, 1, 2};
 }
 
 void tst_SortOrder::recordOrder()
@@ -129,16 +135,23 @@ void tst_SortOrder::seek_data()
     QTest::addColumn<bool>("strictlyGreater");
     QTest::addColumn<int>("place");
 
-    // KLEINGEM order of the names: Zwettl(5) abtenau(3) wien(1) wien(7) wiener neustadt(2) zell am see(4)
-    const auto bytes = [](const std::string &s) { return QByteArray(s.data(), qsizetype(s.size())); };
-    QTest::newRow("exact name finds the first of equal names") << "KLEINGEM" << QByteArray("wien") << false << 2;
+    // KLEINGEM order of the names: Zwettl(5) abtenau(3) wien(1) wien(7) wiener neustadt(2) zell am
+    // see(4)
+    const auto bytes = [](const std::string &s) {
+        return QByteArray(s.data(), qsizetype(s.size()));
+    };
+    QTest::newRow("exact name finds the first of equal names")
+        << "KLEINGEM" << QByteArray("wien") << false << 2;
     QTest::newRow("beginning of a longer name") << "KLEINGEM" << QByteArray("wiene") << false << 4;
-    QTest::newRow("padded key") << "KLEINGEM" << QByteArray("wiene").leftJustified(30) << false << 4;
+    QTest::newRow("padded key") << "KLEINGEM" << QByteArray("wiene").leftJustified(30) << false
+                                << 4;
     QTest::newRow("greater than every key") << "KLEINGEM" << QByteArray("zzz") << false << 6;
     QTest::newRow("empty key") << "KLEINGEM" << QByteArray() << false << 0;
-    QTest::newRow("strictly greater skips equal keys") << "KLEINGEM" << QByteArray("wien") << true << 4;
+    QTest::newRow("strictly greater skips equal keys")
+        << "KLEINGEM" << QByteArray("wien") << true << 4;
     QTest::newRow("between keys") << "KLEINGEM" << QByteArray("b") << false << 2;
-    QTest::newRow("capital sorts before small letters") << "KLEINGEM" << QByteArray("Zz") << false << 1;
+    QTest::newRow("capital sorts before small letters")
+        << "KLEINGEM" << QByteArray("Zz") << false << 1;
     // VAL(MIN) order of the rows below: -3(5) 0(2) 0(3) 0.5(6) 5(4) 120(1)
     QTest::newRow("number: first zero") << "VAL(MIN)" << bytes(numberKey(0)) << false << 1;
     QTest::newRow("number: after the zeros") << "VAL(MIN)" << bytes(numberKey(0)) << true << 3;
@@ -154,15 +167,17 @@ void tst_SortOrder::seek()
     QFETCH(bool, strictlyGreater);
     QFETCH(int, place);
 
-    const MemoryTable table = expression == "KLEINGEM"
-                                  ? municipalities(names)
-                                  : municipalities({"a|120", "b|n.b.", "c|", "d|5", "e|-3", "f|0.5", "*g|1"});
+    const MemoryTable table =
+        expression == "KLEINGEM"
+            ? municipalities(names)
+            : municipalities({"a|120", "b|n.b.", "c|", "d|5", "e|-3", "f|0.5", "*g|1"});
     const auto order = orderOf(table, expression);
     QCOMPARE(int(order->seek(key.toStdString(), strictlyGreater)), place);
     // Every place before the answer has a smaller key, every place from it a key not smaller.
     const Key target = order->expression().decode(key.toStdString());
     for (std::size_t p = 0; p < order->size(); ++p) {
-        const int c = KeyExpression::compare(order->expression().evaluate(table.recordData(order->recordAt(p))), target);
+        const int c = KeyExpression::compare(
+            order->expression().evaluate(table.recordData(order->recordAt(p))), target);
         const bool before = strictlyGreater ? c <= 0 : c < 0;
         QCOMPARE(before, int(p) < place);
     }
@@ -203,7 +218,8 @@ void tst_SortOrder::placeOfEveryRecord()
             expected.push_back(r);
     const KeyExpression &expr = order->expression();
     std::stable_sort(expected.begin(), expected.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int c = KeyExpression::compare(expr.evaluate(table.recordData(a)), expr.evaluate(table.recordData(b)));
+        const int c = KeyExpression::compare(expr.evaluate(table.recordData(a)),
+                                             expr.evaluate(table.recordData(b)));
         return descending ? c > 0 : c < 0;
     });
     QCOMPARE(order->size(), expected.size());
