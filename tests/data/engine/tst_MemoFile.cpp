@@ -10,6 +10,7 @@ namespace {
 
 const std::string kLong(1500, 'x'); // spans several 512-byte blocks
 const std::string kBreaks = "Erste Zeile\r\nZweite Zeile";
+const std::string kFull(504, 'f'); // fills a 512-byte block after its 8-byte head exactly
 
 std::unique_ptr<MemoFile> openMemo(const QString &path, MemoFile::Kind kind = MemoFile::Kind::Dbase)
 {
@@ -47,7 +48,7 @@ void tst_MemoFile::flavours_data()
     QTest::addColumn<bool>("dbaseIV");
     QTest::addColumn<int>("blockSize");
 
-    const std::vector<std::string> notes = {"Keller", kLong, kBreaks};
+    const std::vector<std::string> notes = {"Keller", kLong, kFull, kBreaks};
     auto row = [&](const char *name, const QByteArray &bytes, const std::vector<int> &blocks, bool iv, int size) {
         QTest::newRow(name) << bytes << QList<int>(blocks.begin(), blocks.end()) << iv << size;
     };
@@ -80,8 +81,8 @@ void tst_MemoFile::flavours()
     QVERIFY(memo);
     QTEST(memo->isDbaseIV(), "dbaseIV");
     QTEST(memo->blockSize(), "blockSize");
-    const std::vector<std::string> expected = {"Keller", kLong, kBreaks};
-    for (int i = 0; i < 3; ++i) {
+    const std::vector<std::string> expected = {"Keller", kLong, kFull, kBreaks};
+    for (int i = 0; i < 4; ++i) {
         std::string text;
         QCOMPARE(memo->read(std::uint32_t(blocks[i]), text), status::Ok);
         QCOMPARE(text, expected[std::size_t(i)]);
