@@ -118,6 +118,7 @@ private slots:
     void damagedFiles();
     void nameTreeLinks();
     void corruptedBytesAreReportedOrHarmless();
+    void readsAnotherWritersLayout();
     void missingOrUnreadableFile();
     void writerRefusesBadTags_data();
     void writerRefusesBadTags();
@@ -390,6 +391,44 @@ void tst_MdxIndex::corruptedBytesAreReportedOrHarmless()
         }
     }
     QVERIFY(damagedCount > 0);
+}
+
+void tst_MdxIndex::readsAnotherWritersLayout()
+{
+    // Header, slot and tag header as another writer (xbase64) lays them out, with its
+    // own values in the reserved bytes: tag NAME, header page 4, root page 6, a C key
+    // of 20 bytes, 42 keys a block, group length 24; 28 pages in the file.
+    QByteArray file(28 * 512, '\0');
+    const auto put = [&](int at, const QByteArray &bytes) {
+        file.replace(at, bytes.size(), bytes);
+    };
+    put(0, QByteArray::fromHex("027E0C08") + "RADON");
+    put(20, QByteArray::fromHex("0200000401302000010007 1B"));
+    put(32, QByteArray::fromHex("1C000000"));
+    put(544, QByteArray::fromHex("04000000") + "NAME");
+    put(544 + 15, QByteArray::fromHex("10000000024300"));
+    put(2048, QByteArray::fromHex("06000000 02000000 1043001B 1400 2A00 0000 1800 07000000"));
+    put(2048 + 24, "NAME");
+    put(3072,
+        QByteArray::fromHex("01000000 00000000 01000000") + QByteArray("Aachen").leftJustified(20));
+    const QString path = m_dir.filePath(QStringLiteral("OTHER.MDX"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    QCOMPARE(out.write(file), file.size());
+    out.close();
+
+    std::vector<MdxTag> tags;
+    std::string problem;
+    QCOMPARE(dbase::readMdxTags(path.toStdString(), tags, problem), dbase::status::Ok);
+    QCOMPARE(tags.size(), std::size_t(1));
+    QCOMPARE(tags[0].name, std::string("NAME"));
+    QCOMPARE(tags[0].expression, std::string("NAME"));
+    QCOMPARE(tags[0].keyType, 'C');
+    QCOMPARE(tags[0].keyLength, 20);
+    QCOMPARE(tags[0].rootPage, std::uint32_t(6));
+    QVERIFY(!tags[0].descending && !tags[0].unique);
+    QCOMPARE(runPerl({"index_dump", "--tag", "NAME", path}),
+             QStringLiteral("Aachen               1\n"));
 }
 
 void tst_MdxIndex::missingOrUnreadableFile()
