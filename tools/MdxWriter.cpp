@@ -224,24 +224,25 @@ bool validName(const std::string &name)
     return std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
-bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec> &specs,
+bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec> &wantedTags,
                  std::vector<TagContent> &tags, std::string &error)
 {
-    if (specs.size() > MaxTags) {
-        error = "Ein Index enthält höchstens 47 Tags, nicht " + std::to_string(specs.size()) + ".";
+    if (wantedTags.size() > MaxTags) {
+        error =
+            "Ein Index enthält höchstens 47 Tags, nicht " + std::to_string(wantedTags.size()) + ".";
         return false;
     }
-    for (const MdxTagSpec &spec : specs) {
-        if (!validName(spec.name)) {
-            error = "Der Tag-Name '" + spec.name + "' hat nicht 1 bis 10 druckbare Zeichen.";
+    for (const MdxTagSpec &wanted : wantedTags) {
+        if (!validName(wanted.name)) {
+            error = "Der Tag-Name '" + wanted.name + "' hat nicht 1 bis 10 druckbare Zeichen.";
             return false;
         }
         TagContent tag;
-        tag.name = spec.name;
+        tag.name = wanted.name;
         try {
-            tag.expression = KeyExpression::parse(spec.expression, source.fields());
+            tag.expression = KeyExpression::parse(wanted.expression, source.fields());
         } catch (const dbase::KeyExpressionError &e) {
-            error = "Tag " + spec.name + ": " + e.what();
+            error = "Tag " + wanted.name + ": " + e.what();
             return false;
         }
         sortKeys(tag, source);
@@ -274,11 +275,11 @@ bool saveFile(const std::string &path, const std::string &bytes, std::string &er
 } // namespace
 
 bool writeMdx(const std::string &path, const std::string &tableBaseName,
-              const dbase::RecordSource &source, const std::vector<MdxTagSpec> &specs,
+              const dbase::RecordSource &source, const std::vector<MdxTagSpec> &wantedTags,
               std::string &error)
 {
     std::vector<TagContent> tags;
-    if (!prepareTags(source, specs, tags, error))
+    if (!prepareTags(source, wantedTags, tags, error))
         return false;
     std::string file(FirstFreePage * PageBytes, '\0');
     for (TagContent &tag : tags) {

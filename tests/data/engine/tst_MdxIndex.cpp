@@ -179,12 +179,12 @@ void tst_MdxIndex::writtenFileReadsBack()
     names.sort();
     QCOMPARE(runPerl({"index_dump", path}).split('\n', Qt::SkipEmptyParts), names);
 
-    for (const MdxTagSpec &spec : municipalityTags) {
-        const auto expr = KeyExpression::parse(spec.expression, table.fields());
+    for (const MdxTagSpec &wanted : municipalityTags) {
+        const auto expr = KeyExpression::parse(wanted.expression, table.fields());
         const auto order = SortOrder::build(table, expr, false);
         // index_dump prints "<key bytes> <record number>" per entry, in index order.
         const QString dump =
-            runPerl({"index_dump", "--tag", QString::fromStdString(spec.name), path});
+            runPerl({"index_dump", "--tag", QString::fromStdString(wanted.name), path});
         QVERIFY2(!dump.startsWith("FAILED"), qPrintable(dump));
         QList<std::uint32_t> all;
         QList<std::uint32_t> live;
@@ -208,15 +208,15 @@ void tst_MdxIndex::writtenFileReadsBack()
     for (const QString &line : walk.split('\n', Qt::SkipEmptyParts)) {
         if (line.startsWith("TAG ")) {
             const QString tagName = line.section(' ', 1, 1);
-            const auto spec =
+            const auto wanted =
                 std::find_if(municipalityTags.begin(), municipalityTags.end(),
                              [&](const MdxTagSpec &s) { return tagName.toStdString() == s.name; });
-            QVERIFY(spec != municipalityTags.end());
-            expr = KeyExpression::parse(spec->expression, table.fields());
+            QVERIFY(wanted != municipalityTags.end());
+            expr = KeyExpression::parse(wanted->expression, table.fields());
             QCOMPARE(line, QStringLiteral("TAG %1 type=%2 keylen=%3 expr=%4")
                                .arg(tagName, expr->isNumeric() ? "N" : "C")
                                .arg(expr->keySize())
-                               .arg(QString::fromStdString(spec->expression)));
+                               .arg(QString::fromStdString(wanted->expression)));
             continue;
         }
         const QString value = line.section('\t', 0, 0).trimmed();
@@ -470,11 +470,11 @@ void tst_MdxIndex::writerRefusesBadTags()
     QFETCH(QString, error);
 
     const MemoryTable table = municipalities(5);
-    const std::vector<MdxTagSpec> specs(std::size_t(tagCount),
-                                        {name.toStdString(), expression.toStdString()});
+    const std::vector<MdxTagSpec> wantedTags(std::size_t(tagCount),
+                                             {name.toStdString(), expression.toStdString()});
     const QString path = m_dir.filePath("REFUSED.MDX");
     std::string message;
-    QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, specs, message));
+    QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, wantedTags, message));
     QCOMPARE(QString::fromStdString(message), error);
     QVERIFY(!QFile::exists(path));
 
