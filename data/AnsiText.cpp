@@ -6,7 +6,8 @@
 
 QString AnsiText::toUnicode(int codePage, std::string_view bytes)
 {
-    const std::string ansi = codePage == 1252 ? std::string(bytes) : dbase::CodePage::toAnsi(codePage, bytes);
+    const std::string ansi =
+        codePage == 1252 ? std::string(bytes) : dbase::CodePage::toAnsi(codePage, bytes);
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 

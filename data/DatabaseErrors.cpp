@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr int kEngineNotReady = 0x2F01;     // its message is the engine's own even before start
-constexpr int kNoEngineTextCode = 0x2EC4;   // the engine's text for it is left out
-constexpr int kMaxErrorEntries = 64;        // guards against an engine that never says "no more"
+constexpr int kEngineNotReady = 0x2F01;   // its message is the engine's own even before start
+constexpr int kNoEngineTextCode = 0x2EC4; // the engine's text for it is left out
+constexpr int kMaxErrorEntries = 64;      // guards against an engine that never says "no more"
 
 // Trims characters of code 32 and below from both ends.
 QString trimmedControl(const QString &text)
@@ -28,7 +28,8 @@ QString hexCode(int code)
 
 QString initialisationMessage(int code)
 {
-    return QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein Fehler aufgetreten (Fehler $%1)")
+    return QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein Fehler "
+                          "aufgetreten (Fehler $%1)")
         .arg(hexCode(code));
 }
 
@@ -60,7 +61,10 @@ EDBEngineError::EDBEngineError(std::pair<QString, QList<TDBError>> composed)
 {
 }
 
-EDBEngineError::EDBEngineError(const dbase::Engine &engine, int code) : EDBEngineError(compose(engine, code)) {}
+EDBEngineError::EDBEngineError(const dbase::Engine &engine, int code)
+    : EDBEngineError(compose(engine, code))
+{
+}
 
 EDBEngineError EDBEngineError::notStarted(int code)
 {

@@ -84,6 +84,7 @@ QString Field::memoText() const
 void Field::setAsString(const QString &text)
 {
     if (!m_cursor->inKeyMode())
-        throw EDatabaseError(m_cursor->withName(QStringLiteral("Datenmenge weder im Editier- noch im Einfügemodus")));
+        throw EDatabaseError(m_cursor->withName(
+            QStringLiteral("Datenmenge weder im Editier- noch im Einfügemodus")));
     m_cursor->putKeyValue(*this, text);
 }

@@ -10,9 +10,9 @@
 
 struct HeldRecord
 {
-    std::string data;             // the record buffer as fetched
+    std::string data; // the record buffer as fetched
     std::int32_t recordNumber = 0;
-    std::string bookmark;         // puts the engine back on this record
+    std::string bookmark; // puts the engine back on this record
 };
 
 class RecordWindow

@@ -64,13 +64,15 @@ void TableCursor::open()
 void TableCursor::openSteps()
 {
     startEngine();
-    const std::string driver = d->engine.driverFor(m_directory.toStdString(), m_tableName.toStdString());
+    const std::string driver =
+        d->engine.driverFor(m_directory.toStdString(), m_tableName.toStdString());
     readIndexDefs(driver);
     const IndexDef *active = nullptr;
     if (!m_indexName.isEmpty()) {
         active = findIndexDef(m_indexName);
         if (!active)
-            throw EDatabaseError(withName(QStringLiteral("Index existiert nicht. Index: %1").arg(m_indexName)));
+            throw EDatabaseError(
+                withName(QStringLiteral("Index existiert nicht. Index: %1").arg(m_indexName)));
     }
     IndexDef activeDef = active ? *active : IndexDef();
     activeDef.name = m_indexName; // the engine is given the name as asked for
@@ -106,7 +108,8 @@ void TableCursor::startEngine()
 void TableCursor::readIndexDefs(const std::string &driver)
 {
     std::unique_ptr<dbase::EngineCursor> probe;
-    const dbase::Status s = d->engine.openTable(m_directory.toStdString(), m_tableName.toStdString(), driver, probe);
+    const dbase::Status s =
+        d->engine.openTable(m_directory.toStdString(), m_tableName.toStdString(), driver, probe);
     if (s != st::Ok || !probe)
         raiseEngineError(s != st::Ok ? s : st::NotOpen);
     int codePage = 1252;
@@ -174,7 +177,8 @@ void TableCursor::buildFields()
         default:
             break;
         }
-        m_fields.append(new Field(this, ordinal++, AnsiText::toUnicode(d->codePage, desc.name), kind, size));
+        m_fields.append(
+            new Field(this, ordinal++, AnsiText::toUnicode(d->codePage, desc.name), kind, size));
     }
 }
 
@@ -288,7 +292,8 @@ int TableCursor::currentIndex() const
 
 QString TableCursor::displayText(int windowIndex, int ordinal) const
 {
-    if (ordinal < 0 || ordinal >= m_fields.size() || windowIndex < 0 || windowIndex >= d->window.count())
+    if (ordinal < 0 || ordinal >= m_fields.size() || windowIndex < 0 ||
+        windowIndex >= d->window.count())
         return QString();
     return m_fields.at(ordinal)->displayTextAt(windowIndex);
 }
@@ -352,7 +357,8 @@ QString TableCursor::withName(const QString &text) const
 void TableCursor::checkActive() const
 {
     if (!d->open)
-        throw EDatabaseError(withName(QStringLiteral("Operation bei geschlossener Datenmenge nicht ausführbar")));
+        throw EDatabaseError(
+            withName(QStringLiteral("Operation bei geschlossener Datenmenge nicht ausführbar")));
 }
 
 void TableCursor::raiseEngineError(unsigned short status) const

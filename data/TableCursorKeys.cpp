@@ -24,13 +24,12 @@ const IndexDef *TableCursor::findIndexDef(const QString &name) const
     return nullptr;
 }
 
-// Makes the tag the engine's active order (def.name: the name as requested), keeping the record the engine is on when
-// there is one, and reads the new order's key facts.
+// Makes the tag the engine's active order (def.name: the name as requested), keeping the record the
+// engine is on when there is one, and reads the new order's key facts.
 void TableCursor::switchEngineTo(const IndexDef &def)
 {
     const std::string file = AnsiText::fromUnicode(d->codePage, def.indexFile);
-    const std::string tag = AnsiText::fromUnicode(d->codePage, def.name)
-                                .substr(0, kTagNameLength);
+    const std::string tag = AnsiText::fromUnicode(d->codePage, def.name).substr(0, kTagNameLength);
     dbase::Status s = d->cursor->switchToIndex(file, tag, true);
     if (s == st::NoCurrentRecord)
         s = d->cursor->switchToIndex(file, tag, false);
@@ -48,7 +47,8 @@ void TableCursor::setIndexName(const QString &name)
     if (d->open) {
         const IndexDef *def = findIndexDef(name);
         if (!def)
-            throw EDatabaseError(withName(QStringLiteral("Index existiert nicht. Index: %1").arg(name)));
+            throw EDatabaseError(
+                withName(QStringLiteral("Index existiert nicht. Index: %1").arg(name)));
         if (!d->window.isEmpty())
             putEngineOn(d->window.current());
         IndexDef requested = *def;
@@ -88,9 +88,11 @@ void TableCursor::putKeyValue(const Field &field, const QString &text)
 {
     const int fieldNo = field.ordinal() + 1;
     const std::vector<int> &keyFields = d->facts.keyFields;
-    if (!keyFields.empty() && std::find(keyFields.begin(), keyFields.end(), fieldNo) == keyFields.end())
+    if (!keyFields.empty() &&
+        std::find(keyFields.begin(), keyFields.end(), fieldNo) == keyFields.end())
         throw EDatabaseError(
-            QStringLiteral("Feld '%1' ist nicht indiziert und kann nicht verändert werden").arg(field.fieldName()));
+            QStringLiteral("Feld '%1' ist nicht indiziert und kann nicht verändert werden")
+                .arg(field.fieldName()));
     const QString cut = field.kind() == Field::Kind::String ? text.left(field.size()) : text;
     check(d->cursor->putField(fieldNo, d->keyRecord, AnsiText::fromUnicode(d->codePage, cut)));
     d->keyModified = true;
@@ -106,7 +108,8 @@ void TableCursor::searchNearest()
         check(d->cursor->blankRecord(blank));
         d->keyRecord = std::move(blank);
     }
-    const auto condition = d->keyExclusive ? dbase::SearchCondition::Greater : dbase::SearchCondition::GreaterOrEqual;
+    const auto condition =
+        d->keyExclusive ? dbase::SearchCondition::Greater : dbase::SearchCondition::GreaterOrEqual;
     std::string key;
     dbase::Status s = d->cursor->extractKey(d->keyRecord, key);
     if (s == st::Ok)

@@ -204,8 +204,9 @@ void TableCursor::rebuildWindow(bool centre)
     HeldRecord record;
     dbase::RecordProps props;
     dbase::EngineCursor &c = *d->cursor;
-    const bool found = c.getCurrent(record.data, props) == st::Ok || c.getNext(record.data, props) == st::Ok
-                       || c.getPrior(record.data, props) == st::Ok;
+    const bool found = c.getCurrent(record.data, props) == st::Ok ||
+                       c.getNext(record.data, props) == st::Ok ||
+                       c.getPrior(record.data, props) == st::Ok;
     w.clear();
     m_atStart = true;
     m_atEnd = true;

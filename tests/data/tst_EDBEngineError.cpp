@@ -30,12 +30,14 @@ void tst_EDBEngineError::message_data()
     QTest::addColumn<QString>("expected");
 
     const std::vector<FakeErrorEntry> none;
-    QTest::newRow("code text trimmed") << true << 0x2401 << QStringLiteral(" \tDatei fehlt.\r\n") << none
-                                       << QStringLiteral("Datei fehlt.");
-    QTest::newRow("no text") << true << 0x2401 << QString() << none << QStringLiteral("BDE-Fehler $2401");
-    QTest::newRow("no text, blanks only") << true << 0x2a0b << QStringLiteral("  \n") << none
-                                          << QStringLiteral("BDE-Fehler $2A0B");
-    QTest::newRow("no text, short code") << true << 0x2a << QString() << none << QStringLiteral("BDE-Fehler $002A");
+    QTest::newRow("code text trimmed") << true << 0x2401 << QStringLiteral(" \tDatei fehlt.\r\n")
+                                       << none << QStringLiteral("Datei fehlt.");
+    QTest::newRow("no text") << true << 0x2401 << QString() << none
+                             << QStringLiteral("BDE-Fehler $2401");
+    QTest::newRow("no text, blanks only")
+        << true << 0x2a0b << QStringLiteral("  \n") << none << QStringLiteral("BDE-Fehler $2A0B");
+    QTest::newRow("no text, short code")
+        << true << 0x2a << QString() << none << QStringLiteral("BDE-Fehler $002A");
     QTest::newRow("entry with native 0 brings its code's text")
         << true << 0x2401 << QStringLiteral("Datei fehlt.")
         << std::vector<FakeErrorEntry>{{0x2402, 0, "Tabelle: CD_GIS.DBF"}}
@@ -46,22 +48,27 @@ void tst_EDBEngineError::message_data()
         << QStringLiteral("Datei fehlt.\r\nZugriff verweigert");
     QTest::newRow("repeated lines ignoring case")
         << true << 0x2401 << QStringLiteral("Datei fehlt.")
-        << std::vector<FakeErrorEntry>{{0x2401, 0, "DATEI FEHLT."}, {0x2402, 3, "Pfad: C:\\"}, {0x2402, 3, "pfad: c:\\"}}
+        << std::vector<FakeErrorEntry>{{0x2401, 0, "DATEI FEHLT."},
+                                       {0x2402, 3, "Pfad: C:\\"},
+                                       {0x2402, 3, "pfad: c:\\"}}
         << QStringLiteral("Datei fehlt.\r\nPfad: C:\\");
     QTest::newRow("empty entry text skipped")
-        << true << 0x2401 << QString() << std::vector<FakeErrorEntry>{{0x2402, 7, "  "}, {0x2402, 7, "Ende"}}
+        << true << 0x2401 << QString()
+        << std::vector<FakeErrorEntry>{{0x2402, 7, "  "}, {0x2402, 7, "Ende"}}
         << QStringLiteral("Ende");
     QTest::newRow("0x2EC4 leaves out the engine's texts")
         << true << 0x2ec4 << QStringLiteral("Allgemeiner SQL-Fehler.")
         << std::vector<FakeErrorEntry>{{0x2402, 0, "Server: Tabelle gesperrt"}}
         << QStringLiteral("Server: Tabelle gesperrt");
-    QTest::newRow("0x2EC4 with nothing else") << true << 0x2ec4 << QStringLiteral("Allgemeiner SQL-Fehler.") << none
-                                              << QStringLiteral("BDE-Fehler $2EC4");
-    QTest::newRow("not started") << false << 0x2108 << QStringLiteral("Bibliothek fehlt") << none
-                                 << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein "
-                                                   "Fehler aufgetreten (Fehler $2108)");
-    QTest::newRow("not started, 0x2F01") << false << 0x2f01 << QStringLiteral("Nicht bereit") << none
-                                         << QStringLiteral("Nicht bereit");
+    QTest::newRow("0x2EC4 with nothing else")
+        << true << 0x2ec4 << QStringLiteral("Allgemeiner SQL-Fehler.") << none
+        << QStringLiteral("BDE-Fehler $2EC4");
+    QTest::newRow("not started")
+        << false << 0x2108 << QStringLiteral("Bibliothek fehlt") << none
+        << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein "
+                          "Fehler aufgetreten (Fehler $2108)");
+    QTest::newRow("not started, 0x2F01") << false << 0x2f01 << QStringLiteral("Nicht bereit")
+                                         << none << QStringLiteral("Nicht bereit");
 }
 
 void tst_EDBEngineError::message()
@@ -103,8 +110,9 @@ void tst_EDBEngineError::entries()
 void tst_EDBEngineError::notStarted()
 {
     const EDBEngineError e = EDBEngineError::notStarted(0x2501);
-    const QString text = QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein Fehler "
-                                        "aufgetreten (Fehler $2501)");
+    const QString text =
+        QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein Fehler "
+                       "aufgetreten (Fehler $2501)");
     QCOMPARE(e.message(), text);
     QCOMPARE(e.errors().size(), 1);
     QCOMPARE(e.errors()[0].message, text);

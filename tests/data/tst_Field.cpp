@@ -69,7 +69,8 @@ void tst_Field::fieldNamed()
         QVERIFY(ordinal >= 0);
     } catch (const EDatabaseError &e) {
         QCOMPARE(ordinal, -1);
-        QCOMPARE(e.message(), QStringLiteral("Table1: Das Feld '%1' wurde nicht gefunden").arg(name));
+        QCOMPARE(e.message(),
+                 QStringLiteral("Table1: Das Feld '%1' wurde nicht gefunden").arg(name));
     }
 }
 
@@ -79,11 +80,26 @@ void tst_Field::displayTexts_data()
     QTest::addColumn<QString>("memo");
     QTest::addColumn<QString>("klasseText");
     QTest::addColumn<QString>("memoText");
-    QTest::newRow("negative") << "-5" << "Hinweis" << "-5" << "(MEMO)";
-    QTest::newRow("blank") << "" << "" << "" << "(Memo)";
-    QTest::newRow("zero") << "0" << "" << "0" << "(Memo)";
-    QTest::newRow("largest") << "32767" << "x" << "32767" << "(MEMO)";
-    QTest::newRow("smallest") << "-32768" << "x" << "-32768" << "(MEMO)";
+    QTest::newRow("negative") << "-5"
+                              << "Hinweis"
+                              << "-5"
+                              << "(MEMO)";
+    QTest::newRow("blank") << ""
+                           << ""
+                           << ""
+                           << "(Memo)";
+    QTest::newRow("zero") << "0"
+                          << ""
+                          << "0"
+                          << "(Memo)";
+    QTest::newRow("largest") << "32767"
+                             << "x"
+                             << "32767"
+                             << "(MEMO)";
+    QTest::newRow("smallest") << "-32768"
+                              << "x"
+                              << "-32768"
+                              << "(MEMO)";
 }
 
 void tst_Field::displayTexts()
@@ -158,8 +174,10 @@ void tst_Field::windowCellsMatchCurrentRecord()
             QCOMPARE(t.displayText(t.currentIndex(), f->ordinal()), f->displayText());
         // Stored values come back as written (texts in cp1252, KLASSE as a number).
         const std::vector<std::string> &row = m.engine.row(t.recordNumber());
-        QCOMPARE(t.fieldNamed(QStringLiteral("GEMEINDE"))->displayText(), QString::fromLatin1(row[0]));
-        QCOMPARE(t.fieldNamed(QStringLiteral("KLASSE"))->displayText(), QString::fromStdString(row[11]));
+        QCOMPARE(t.fieldNamed(QStringLiteral("GEMEINDE"))->displayText(),
+                 QString::fromLatin1(row[0]));
+        QCOMPARE(t.fieldNamed(QStringLiteral("KLASSE"))->displayText(),
+                 QString::fromStdString(row[11]));
         t.stepForward();
     }
     QVERIFY(t.atEnd());

@@ -432,17 +432,32 @@ void tst_TableCursor::closedCursorRaises()
     TableCursor &t = *m.table;
     try {
         switch (op) {
-        case 0: t.stepBy(1); break;
-        case 1: t.stepForward(); break;
-        case 2: t.stepBack(); break;
-        case 3: t.goToFirst(); break;
-        case 4: t.goToLast(); break;
-        case 5: t.recordTotal(); break;
-        default: t.recordNumber(); break;
+        case 0:
+            t.stepBy(1);
+            break;
+        case 1:
+            t.stepForward();
+            break;
+        case 2:
+            t.stepBack();
+            break;
+        case 3:
+            t.goToFirst();
+            break;
+        case 4:
+            t.goToLast();
+            break;
+        case 5:
+            t.recordTotal();
+            break;
+        default:
+            t.recordNumber();
+            break;
         }
         QFAIL("no error");
     } catch (const EDatabaseError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Table1: Operation bei geschlossener Datenmenge nicht ausführbar"));
+        QCOMPARE(e.message(),
+                 QStringLiteral("Table1: Operation bei geschlossener Datenmenge nicht ausführbar"));
         QCOMPARE(e.typeName(), "EDatabaseError");
     }
     QVERIFY(t.atStart());

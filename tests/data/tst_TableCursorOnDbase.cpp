@@ -36,8 +36,20 @@ constexpr int kTownCount = int(sizeof(kTowns) / sizeof(kTowns[0]));
 std::vector<std::string> rowOf(const Town &t, int i)
 {
     QString lower = QString::fromUtf8(t.name).toLower();
-    return {t.name, std::to_string(30000 + i), "Bezirk", "W", "48.2", "16.3", "50", t.min, "100",
-            "60", "70", t.klasse, lower.toStdString(), t.note};
+    return {t.name,
+            std::to_string(30000 + i),
+            "Bezirk",
+            "W",
+            "48.2",
+            "16.3",
+            "50",
+            t.min,
+            "100",
+            "60",
+            "70",
+            t.klasse,
+            lower.toStdString(),
+            t.note};
 }
 
 } // namespace
@@ -61,7 +73,8 @@ private:
 void tst_TableCursorOnDbase::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    TableWriter writer(QDir(m_dir.path()).filePath(QStringLiteral("CD_GIS.DBF")).toStdString(), 0x57);
+    TableWriter writer(QDir(m_dir.path()).filePath(QStringLiteral("CD_GIS.DBF")).toStdString(),
+                       0x57);
     std::string error;
     QVERIFY2(writer.open(error), error.c_str());
     for (int i = 0; i < kTownCount; ++i)
@@ -69,7 +82,8 @@ void tst_TableCursorOnDbase::initTestCase()
     QVERIFY2(writer.finish(true, error), error.c_str());
 }
 
-std::unique_ptr<TableCursor> tst_TableCursorOnDbase::openTable(dbase::Engine &engine, fake::FakeView *view)
+std::unique_ptr<TableCursor> tst_TableCursorOnDbase::openTable(dbase::Engine &engine,
+                                                               fake::FakeView *view)
 {
     auto t = std::make_unique<TableCursor>(engine);
     t->setTableName(QStringLiteral("CD_GIS.DBF"));
@@ -93,7 +107,8 @@ void tst_TableCursorOnDbase::walkInNameOrder()
         names << t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText();
         t->stepForward();
     } while (!t->atEnd());
-    QCOMPARE(names, (QStringList{"Amstetten", "Graz", "Linz", "Mödling", "Wien", "Wiener Neustadt"}));
+    QCOMPARE(names,
+             (QStringList{"Amstetten", "Graz", "Linz", "Mödling", "Wien", "Wiener Neustadt"}));
     QCOMPARE(t->recordNumber(), 3); // Wiener Neustadt is the third stored record
     QCOMPARE(t->stepBy(-100), -(kTownCount - 1));
     QVERIFY(t->atStart());
@@ -116,13 +131,15 @@ void tst_TableCursorOnDbase::switchKeepsRecordAndSearchFinds()
     QCOMPARE(t->recordNumber(), 3);
 
     t->setIndexName(QStringLiteral("Kleingem"));
-    for (const auto &[text, found] : {std::pair{"wiene", "Wiener Neustadt"}, std::pair{"wien", "Wien"},
-                                      std::pair{"zzz", "Wiener Neustadt"}, std::pair{"mö", "Mödling"},
-                                      std::pair{"", "Amstetten"}}) {
+    for (const auto &[text, found] :
+         {std::pair{"wiene", "Wiener Neustadt"}, std::pair{"wien", "Wien"},
+          std::pair{"zzz", "Wiener Neustadt"}, std::pair{"mö", "Mödling"},
+          std::pair{"", "Amstetten"}}) {
         t->enterKeyMode();
         t->fieldNamed(QStringLiteral("KLEINGEM"))->setAsString(QString::fromUtf8(text));
         t->searchNearest();
-        QCOMPARE(t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText(), QString::fromUtf8(found));
+        QCOMPARE(t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText(),
+                 QString::fromUtf8(found));
         QVERIFY(!t->atStart() && !t->atEnd());
     }
 }

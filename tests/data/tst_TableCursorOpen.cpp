@@ -59,10 +59,11 @@ void tst_TableCursorOpen::openSequence()
     m.table->setActive(true);
     QVERIFY(m.table->isActive());
     QCOMPARE(state.count(), 1);
-    QVERIFY(inOrder(m.engine.callLog(),
-                    {"start", "driverFor", "openTable", "indexDescs", "close", "openTable", "openIndexFile",
-                     "cursorLocale", "properties", "fieldDescs", "setToBegin", "switchToIndex",
-                     "switchToIndex", "indexFacts", "setToBegin", "getNext", "getBookmark"}));
+    QVERIFY(
+        inOrder(m.engine.callLog(), {"start", "driverFor", "openTable", "indexDescs", "close",
+                                     "openTable", "openIndexFile", "cursorLocale", "properties",
+                                     "fieldDescs", "setToBegin", "switchToIndex", "switchToIndex",
+                                     "indexFacts", "setToBegin", "getNext", "getBookmark"}));
     QCOMPARE(m.engine.calls("getNext"), 1); // W = 1 without views
     QCOMPARE(m.engine.activeTag(), std::string("KLEINGEM"));
     QVERIFY(m.table->atStart());
@@ -82,12 +83,14 @@ void tst_TableCursorOpen::startFailure_data()
 {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no library") << int(st::LibraryNotFound)
-                                << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein "
-                                                  "Fehler aufgetreten (Fehler $2108)");
-    QTest::newRow("no start entry") << int(st::NoEntry)
-                                    << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist "
-                                                      "ein Fehler aufgetreten (Fehler $2A06)");
+    QTest::newRow("no library")
+        << int(st::LibraryNotFound)
+        << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist ein "
+                          "Fehler aufgetreten (Fehler $2108)");
+    QTest::newRow("no start entry")
+        << int(st::NoEntry)
+        << QStringLiteral("Bei der Initialisierung der Borland Database Engine ist "
+                          "ein Fehler aufgetreten (Fehler $2A06)");
     QTest::newRow("engine's own text") << 0x2F01 << QStringLiteral("Engine nicht bereit");
 }
 
@@ -220,8 +223,9 @@ void tst_TableCursorOpen::fieldsAndIndexListFromTable()
 {
     FakeMunicipalities m(5);
     const QList<Field *> &fields = m.table->fields();
-    const QStringList names{"GEMEINDE", "GEMNR", "BEZIRK", "BL", "BREITE", "LÄNGE", "MITTEL",
-                            "MIN", "MAX", "JAHRESMITT", "POTENTIAL", "KLASSE", "KLEINGEM", "TEXT"};
+    const QStringList names{"GEMEINDE",  "GEMNR",  "BEZIRK",   "BL",  "BREITE",
+                            "LÄNGE",     "MITTEL", "MIN",      "MAX", "JAHRESMITT",
+                            "POTENTIAL", "KLASSE", "KLEINGEM", "TEXT"};
     QCOMPARE(fields.size(), names.size());
     for (int i = 0; i < fields.size(); ++i) {
         QCOMPARE(fields[i]->fieldName(), names[i]);
@@ -239,7 +243,8 @@ void tst_TableCursorOpen::fieldsAndIndexListFromTable()
         tags << def.name;
         QCOMPARE(def.indexFile, QStringLiteral("CD_GIS.MDX"));
     }
-    QCOMPARE(tags, (QStringList{"KLEINGEM", "BL", "POTENTIAL", "MIN", "JAHRESMITT", "MAX", "BEZIRK"}));
+    QCOMPARE(tags,
+             (QStringList{"KLEINGEM", "BL", "POTENTIAL", "MIN", "JAHRESMITT", "MAX", "BEZIRK"}));
     QVERIFY(!defs[0].isExpression);
     QCOMPARE(defs[2].expression, QStringLiteral("VAL(POTENTIAL)+KLASSE"));
     QVERIFY(defs[2].isExpression);
@@ -249,8 +254,12 @@ void tst_TableCursorOpen::fieldNamesTranslatedFromCodePage()
 {
     fake::FakeEngine engine;
     engine.setCodePage(850);
-    engine.setFields({{"L\x8E" "NGE", dbase::FieldType::Text, 5}, {"ORT", dbase::FieldType::Text, 8}});
-    engine.addRecord({"9.5", "Gr\x84" "n"}); // ä in code page 850
+    engine.setFields({{"L\x8E"
+                       "NGE",
+                       dbase::FieldType::Text, 5},
+                      {"ORT", dbase::FieldType::Text, 8}});
+    engine.addRecord({"9.5", "Gr\x84"
+                             "n"}); // ä in code page 850
     TableCursor t(engine);
     t.setTableName(QStringLiteral("X.DBF"));
     t.setIndexName(QString()); // the natural order

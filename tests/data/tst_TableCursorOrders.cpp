@@ -248,7 +248,8 @@ void tst_TableCursorOrders::searchFindsNearest_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("found");
     QTest::newRow("exact") << QStringLiteral("wien") << QStringLiteral("Wien");
-    QTest::newRow("prefix of a longer name") << QStringLiteral("wiene") << QStringLiteral("Wiener Neustadt");
+    QTest::newRow("prefix of a longer name")
+        << QStringLiteral("wiene") << QStringLiteral("Wiener Neustadt");
     QTest::newRow("between names") << QStringLiteral("grb") << QStringLiteral("Hall");
     QTest::newRow("beyond every name") << QStringLiteral("zzz") << QStringLiteral("Wörgl");
     QTest::newRow("empty") << QString() << QStringLiteral("Amstetten");
@@ -320,12 +321,16 @@ void tst_TableCursorOrders::keyFieldChecks_data()
     QTest::addColumn<QString>("order");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("error");
-    QTest::newRow("key field") << QStringLiteral("KLEINGEM") << QStringLiteral("KLEINGEM") << QString();
-    QTest::newRow("other field") << QStringLiteral("KLEINGEM") << QStringLiteral("GEMEINDE")
-                                 << QStringLiteral("Feld 'GEMEINDE' ist nicht indiziert und kann nicht verändert werden");
-    QTest::newRow("field named in lower case") << QStringLiteral("BL") << QStringLiteral("länge")
-                                               << QStringLiteral("Feld 'LÄNGE' ist nicht indiziert und kann nicht verändert werden");
-    QTest::newRow("expression key takes any field") << QStringLiteral("MIN") << QStringLiteral("BL") << QString();
+    QTest::newRow("key field") << QStringLiteral("KLEINGEM") << QStringLiteral("KLEINGEM")
+                               << QString();
+    QTest::newRow("other field")
+        << QStringLiteral("KLEINGEM") << QStringLiteral("GEMEINDE")
+        << QStringLiteral("Feld 'GEMEINDE' ist nicht indiziert und kann nicht verändert werden");
+    QTest::newRow("field named in lower case")
+        << QStringLiteral("BL") << QStringLiteral("länge")
+        << QStringLiteral("Feld 'LÄNGE' ist nicht indiziert und kann nicht verändert werden");
+    QTest::newRow("expression key takes any field")
+        << QStringLiteral("MIN") << QStringLiteral("BL") << QString();
 }
 
 void tst_TableCursorOrders::keyFieldChecks()
@@ -355,7 +360,8 @@ void tst_TableCursorOrders::assignOutsideKeyModeFails()
             t.fieldNamed(QStringLiteral("KLEINGEM"))->setAsString(QStringLiteral("wien"));
             QFAIL("no error");
         } catch (const EDatabaseError &e) {
-            QCOMPARE(e.message(), QStringLiteral("Table1: Datenmenge weder im Editier- noch im Einfügemodus"));
+            QCOMPARE(e.message(),
+                     QStringLiteral("Table1: Datenmenge weder im Editier- noch im Einfügemodus"));
         }
         search(t, QStringLiteral("linz"));
     }
@@ -399,9 +405,13 @@ void tst_TableCursorOrders::searchTranslatesToTableCodePage()
 {
     fake::FakeEngine engine;
     engine.setCodePage(437);
-    engine.setFields({{"NAME", dbase::FieldType::Text, 10}, {"KLEINGEM", dbase::FieldType::Text, 10}});
+    engine.setFields(
+        {{"NAME", dbase::FieldType::Text, 10}, {"KLEINGEM", dbase::FieldType::Text, 10}});
     engine.addRecord({"Graz", "graz"});
-    engine.addRecord({"M\x94" "dling", "m\x94" "dling"}); // ö in code page 437
+    engine.addRecord({"M\x94"
+                      "dling",
+                      "m\x94"
+                      "dling"}); // ö in code page 437
     engine.addRecord({"Zell", "zell"});
     engine.addFieldOrder("KLEINGEM", "KLEINGEM");
     TableCursor t(engine);

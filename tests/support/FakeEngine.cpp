@@ -82,8 +82,9 @@ void FakeEngine::addFieldOrder(const std::string &tag, const std::string &fieldN
     addOrder(std::move(order));
 }
 
-void FakeEngine::addExpressionOrder(const std::string &tag, const std::string &expression, int keySize,
-                                    const std::function<std::string(const std::vector<std::string> &)> &key)
+void FakeEngine::addExpressionOrder(
+    const std::string &tag, const std::string &expression, int keySize,
+    const std::function<std::string(const std::vector<std::string> &)> &key)
 {
     FakeOrder order;
     order.tag = tag;
@@ -240,7 +241,8 @@ std::string FakeEngine::recordBytes(int recordNumber) const
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         const FakeField &f = m_fields[i];
         if (f.type == dbase::FieldType::Memo) {
-            bytes += refs[i] ? padded(std::to_string(refs[i]), f.width) : std::string(std::size_t(f.width), ' ');
+            bytes += refs[i] ? padded(std::to_string(refs[i]), f.width)
+                             : std::string(std::size_t(f.width), ' ');
         } else if (f.type == dbase::FieldType::SmallInt) {
             std::string v = values[i].substr(0, std::size_t(f.width));
             bytes += std::string(std::size_t(f.width) - v.size(), ' ') + v;

@@ -20,18 +20,18 @@ namespace fake {
 
 struct FakeField
 {
-    std::string name;                              // in the table's character set
+    std::string name; // in the table's character set
     dbase::FieldType type = dbase::FieldType::Text;
-    int width = 10;                                // bytes in the record (memo: 10, small int: 4)
+    int width = 10; // bytes in the record (memo: 10, small int: 4)
 };
 
 struct FakeOrder
 {
     std::string tag;
     std::string indexFile = "CD_GIS.MDX";
-    std::string expression;        // key expression, or the key field's name
+    std::string expression; // key expression, or the key field's name
     bool isExpression = false;
-    std::vector<int> keyFields;    // field numbers from 1 (field keys)
+    std::vector<int> keyFields; // field numbers from 1 (field keys)
     int keySize = 0;
     std::vector<int> records;      // record numbers (from 1) in the order's sequence
     std::vector<std::string> keys; // the key of each entry of records, same length
@@ -58,8 +58,9 @@ public:
     // equal keys by record number).
     void addFieldOrder(const std::string &tag, const std::string &fieldName);
     // An expression order; key(values) must give keys that sort as bytes.
-    void addExpressionOrder(const std::string &tag, const std::string &expression, int keySize,
-                            const std::function<std::string(const std::vector<std::string> &)> &key);
+    void
+    addExpressionOrder(const std::string &tag, const std::string &expression, int keySize,
+                       const std::function<std::string(const std::vector<std::string> &)> &key);
     void addOrder(FakeOrder order); // given as is
     void setCodePage(int codePage) { m_codePage = codePage; }
     int codePage() const { return m_codePage; }
@@ -69,7 +70,10 @@ public:
     void setStarted(bool started) { m_started = started; }
 
     int recordCount() const { return int(m_rows.size()); }
-    const std::vector<std::string> &row(int recordNumber) const { return m_rows.at(recordNumber - 1); }
+    const std::vector<std::string> &row(int recordNumber) const
+    {
+        return m_rows.at(recordNumber - 1);
+    }
     const std::vector<FakeField> &fields() const { return m_fields; }
     const std::vector<FakeOrder> &orders() const { return m_orders; }
     const FakeOrder *order(const std::string &tag) const; // ignores case
@@ -87,12 +91,19 @@ public:
     void failCounts();
     // Texts the engine gives for codes, and the error stack errorEntry() reports.
     void setErrorText(dbase::Status code, const std::string &text) { m_errorTexts[code] = text; }
-    void setErrorEntries(std::vector<FakeErrorEntry> entries) { m_errorEntries = std::move(entries); }
+    void setErrorEntries(std::vector<FakeErrorEntry> entries)
+    {
+        m_errorEntries = std::move(entries);
+    }
 
     // ---- Call counting ------------------------------------------------------------------
     int calls(const std::string &op) const;
     int totalCalls() const;
-    void resetCalls() { m_calls.clear(); m_log.clear(); } // also the call log
+    void resetCalls()
+    {
+        m_calls.clear();
+        m_log.clear();
+    } // also the call log
     // Every call in order, e.g. {"setToBookmark", "getNext", "getBookmark"}.
     const std::vector<std::string> &callLog() const { return m_log; }
     // The value of the last putField call, as the cursor passed it.
@@ -103,7 +114,8 @@ public:
     dbase::Status start() override;
     void stop() override;
     bool isStarted() const override;
-    std::string driverFor(const std::string &directory, const std::string &tableName) const override;
+    std::string driverFor(const std::string &directory,
+                          const std::string &tableName) const override;
     dbase::Status openTable(const std::string &directory, const std::string &tableName,
                             const std::string &driver,
                             std::unique_ptr<dbase::EngineCursor> &cursor) override;
@@ -131,8 +143,8 @@ private:
 
     std::vector<FakeField> m_fields;
     std::vector<std::vector<std::string>> m_rows;
-    std::vector<std::string> m_memos;                 // note texts, by memo number from 1
-    std::vector<std::vector<int>> m_memoRefs;         // per record, per field: memo number or 0
+    std::vector<std::string> m_memos;         // note texts, by memo number from 1
+    std::vector<std::vector<int>> m_memoRefs; // per record, per field: memo number or 0
     std::vector<FakeOrder> m_orders;
     std::string m_activeTag;
     int m_codePage = 1252;

@@ -56,7 +56,9 @@ std::vector<dbase::FieldDesc> FakeEngineCursor::fieldDescs() const
         dbase::FieldDesc d;
         d.name = f.name;
         d.type = f.type;
-        d.typeLetter = f.type == dbase::FieldType::Memo ? 'M' : f.type == dbase::FieldType::Text ? 'C' : 'N';
+        d.typeLetter = f.type == dbase::FieldType::Memo   ? 'M'
+                       : f.type == dbase::FieldType::Text ? 'C'
+                                                          : 'N';
         d.width = f.width;
         d.offset = m_engine.fieldOffset(fieldNo++);
         descs.push_back(d);
@@ -89,7 +91,8 @@ Status FakeEngineCursor::openIndexFile(const std::string &)
     return st::IndexOpenAlready;
 }
 
-Status FakeEngineCursor::switchToIndex(const std::string &, const std::string &tagName, bool keepCurrent)
+Status FakeEngineCursor::switchToIndex(const std::string &, const std::string &tagName,
+                                       bool keepCurrent)
 {
     if (const Status s = m_engine.enter("switchToIndex"); s != st::Ok)
         return s;
@@ -114,7 +117,8 @@ Status FakeEngineCursor::indexFacts(dbase::IndexFacts &facts) const
     if (const Status s = m_engine.enter("indexFacts"); s != st::Ok)
         return s;
     facts = dbase::IndexFacts();
-    if (const FakeOrder *o = m_engine.order(m_engine.activeTag()); o && !m_engine.activeTag().empty()) {
+    if (const FakeOrder *o = m_engine.order(m_engine.activeTag());
+        o && !m_engine.activeTag().empty()) {
         facts.keySize = o->keySize;
         facts.isExpression = o->isExpression;
         facts.keyFields = o->keyFields;
@@ -239,7 +243,8 @@ Status FakeEngineCursor::countRecordsFallback(std::int32_t &count)
     return st::Ok;
 }
 
-Status FakeEngineCursor::extractField(int fieldNo, const std::string &record, dbase::FieldValue &value) const
+Status FakeEngineCursor::extractField(int fieldNo, const std::string &record,
+                                      dbase::FieldValue &value) const
 {
     if (const Status s = m_engine.enter("extractField"); s != st::Ok)
         return s;
@@ -247,7 +252,8 @@ Status FakeEngineCursor::extractField(int fieldNo, const std::string &record, db
     if (fieldNo < 1 || fieldNo > int(fields.size()) || int(record.size()) < m_engine.recordSize())
         return st::InvalidParameter;
     const FakeField &f = fields[std::size_t(fieldNo - 1)];
-    std::string raw = record.substr(std::size_t(m_engine.fieldOffset(fieldNo)), std::size_t(f.width));
+    std::string raw =
+        record.substr(std::size_t(m_engine.fieldOffset(fieldNo)), std::size_t(f.width));
     raw.erase(raw.find_last_not_of(' ') + 1);
     value = dbase::FieldValue();
     value.blank = raw.find_first_not_of(' ') == std::string::npos;
@@ -326,8 +332,9 @@ Status FakeEngineCursor::setToKey(dbase::SearchCondition condition, bool directK
         return st::NotOpen;
     const std::string key = directKey ? keyOrRecord : keyOf(keyOrRecord);
     std::size_t place = 0;
-    while (place < o->keys.size()
-           && (condition == dbase::SearchCondition::Greater ? o->keys[place] <= key : o->keys[place] < key))
+    while (place < o->keys.size() &&
+           (condition == dbase::SearchCondition::Greater ? o->keys[place] <= key
+                                                         : o->keys[place] < key))
         ++place;
     m_pos2 = 2 * int(place);
     return st::Ok;

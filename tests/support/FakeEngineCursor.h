@@ -39,7 +39,8 @@ public:
                                dbase::FieldValue &value) const override;
     dbase::Status readMemo(int fieldNo, const std::string &record, std::string &text) override;
     dbase::Status blankRecord(std::string &record) const override;
-    dbase::Status putField(int fieldNo, std::string &record, const std::string &value) const override;
+    dbase::Status putField(int fieldNo, std::string &record,
+                           const std::string &value) const override;
     dbase::Status extractKey(const std::string &record, std::string &key) const override;
     dbase::Status setToKey(dbase::SearchCondition condition, bool directKey, int fieldCount,
                            int keyLength, const std::string &keyOrRecord) override;

@@ -12,18 +12,21 @@ namespace fake {
 namespace {
 
 const char *const kNames[] = {
-    "Wien", "Graz", "Linz", "Salzburg", "Innsbruck", "Klagenfurt", "Villach", "Wels",
-    "St. Pölten", "Dornbirn", "Wiener Neustadt", "Steyr", "Feldkirch", "Bregenz", "Leoben",
-    "Klosterneuburg", "Baden", "Wolfsberg", "Leonding", "Krems", "Traun", "Amstetten",
-    "Lustenau", "Kapfenberg", "Mödling", "Hallein", "Kufstein", "Traiskirchen", "Schwechat",
-    "Braunau", "Stockerau", "Saalfelden", "Ansfelden", "Tulln", "Hohenems", "Spittal",
-    "Telfs", "Ternitz", "Perchtoldsdorf", "Feldkirchen", "Bludenz", "Bad Ischl", "Eisenstadt",
-    "Schwaz", "Hall", "Gmunden", "Wörgl", "Lienz", "Hollabrunn", "Leibnitz"};
+    "Wien",       "Graz",       "Linz",           "Salzburg",       "Innsbruck",       "Klagenfurt",
+    "Villach",    "Wels",       "St. Pölten",     "Dornbirn",       "Wiener Neustadt", "Steyr",
+    "Feldkirch",  "Bregenz",    "Leoben",         "Klosterneuburg", "Baden",           "Wolfsberg",
+    "Leonding",   "Krems",      "Traun",          "Amstetten",      "Lustenau",        "Kapfenberg",
+    "Mödling",    "Hallein",    "Kufstein",       "Traiskirchen",   "Schwechat",       "Braunau",
+    "Stockerau",  "Saalfelden", "Ansfelden",      "Tulln",          "Hohenems",        "Spittal",
+    "Telfs",      "Ternitz",    "Perchtoldsdorf", "Feldkirchen",    "Bludenz",         "Bad Ischl",
+    "Eisenstadt", "Schwaz",     "Hall",           "Gmunden",        "Wörgl",           "Lienz",
+    "Hollabrunn", "Leibnitz"};
 constexpr int kNameCount = int(sizeof(kNames) / sizeof(kNames[0]));
 
 const char *const kStates[] = {"W", "St", "O", "S", "T", "K", "K", "O", "N", "V"};
-const char *const kDistricts[] = {"Wien", "Graz", "Linz", "Salzburg", "Innsbruck",
-                                  "Klagenfurt", "Villach-Land", "Wels-Land", "St. Pölten"};
+const char *const kDistricts[] = {"Wien",         "Graz",      "Linz",
+                                  "Salzburg",     "Innsbruck", "Klagenfurt",
+                                  "Villach-Land", "Wels-Land", "St. Pölten"};
 
 // dBASE VAL: leading blanks, an optional sign, digits and an optional fraction.
 double val(const std::string &s)
@@ -42,44 +45,55 @@ std::string numberKey(double v)
 
 std::vector<std::string> municipalityRow(int i)
 {
-    const QString name = i < kNameCount ? QString::fromUtf8(kNames[i]) : QStringLiteral("Ort %1").arg(i + 1);
+    const QString name =
+        i < kNameCount ? QString::fromUtf8(kNames[i]) : QStringLiteral("Ort %1").arg(i + 1);
     const QByteArray ansi = name.toLatin1();
     const QByteArray lower = name.toLower().toLatin1();
     const int min = 5 + (i * 37) % 200;
     const int max = min + (i * 53) % 900;
     const int mean = (min + max) / 2;
     std::vector<std::string> v;
-    v.push_back(ansi.toStdString());                                          // GEMEINDE
-    v.push_back(std::to_string(10101 + i * 7));                               // GEMNR
-    v.push_back(cp1252(kDistricts[i % 9]));                                   // BEZIRK
-    v.push_back(kStates[i % 10]);                                             // BL
-    v.push_back(std::to_string(46 + i % 3) + "." + std::to_string(i % 10));  // BREITE
-    v.push_back(std::to_string(9 + i % 8) + "." + std::to_string(i % 7));    // LÄNGE
-    v.push_back(std::to_string(mean));                                        // MITTEL
-    v.push_back(i % 9 == 4 ? std::string() : std::to_string(min));            // MIN
-    v.push_back(std::to_string(max));                                         // MAX
-    v.push_back(std::to_string(mean + i % 11));                               // JAHRESMITT
-    v.push_back(std::to_string(100 + (i * 29) % 400));                        // POTENTIAL
-    v.push_back(i % 7 == 3 ? std::string() : std::to_string(i % 6 - 1));      // KLASSE
-    v.push_back(lower.toStdString());                                         // KLEINGEM
-    v.push_back(i % 3 == 0 ? "Hinweis zu " + ansi.toStdString() + "\nzweite Zeile" : std::string()); // TEXT
+    v.push_back(ansi.toStdString());                                        // GEMEINDE
+    v.push_back(std::to_string(10101 + i * 7));                             // GEMNR
+    v.push_back(cp1252(kDistricts[i % 9]));                                 // BEZIRK
+    v.push_back(kStates[i % 10]);                                           // BL
+    v.push_back(std::to_string(46 + i % 3) + "." + std::to_string(i % 10)); // BREITE
+    v.push_back(std::to_string(9 + i % 8) + "." + std::to_string(i % 7));   // LÄNGE
+    v.push_back(std::to_string(mean));                                      // MITTEL
+    v.push_back(i % 9 == 4 ? std::string() : std::to_string(min));          // MIN
+    v.push_back(std::to_string(max));                                       // MAX
+    v.push_back(std::to_string(mean + i % 11));                             // JAHRESMITT
+    v.push_back(std::to_string(100 + (i * 29) % 400));                      // POTENTIAL
+    v.push_back(i % 7 == 3 ? std::string() : std::to_string(i % 6 - 1));    // KLASSE
+    v.push_back(lower.toStdString());                                       // KLEINGEM
+    v.push_back(i % 3 == 0 ? "Hinweis zu " + ansi.toStdString() + "\nzweite Zeile"
+                           : std::string()); // TEXT
     return v;
 }
 
 void fillMunicipalities(FakeEngine &engine, int n)
 {
     using dbase::FieldType;
-    engine.setFields({{"GEMEINDE", FieldType::Text, 30}, {"GEMNR", FieldType::Text, 5},
-                      {"BEZIRK", FieldType::Text, 15}, {"BL", FieldType::Text, 2},
-                      {"BREITE", FieldType::Text, 5}, {cp1252("LÄNGE"), FieldType::Text, 5},
-                      {"MITTEL", FieldType::Text, 5}, {"MIN", FieldType::Text, 5},
-                      {"MAX", FieldType::Text, 5}, {"JAHRESMITT", FieldType::Text, 5},
-                      {"POTENTIAL", FieldType::Text, 5}, {"KLASSE", FieldType::SmallInt, 4},
-                      {"KLEINGEM", FieldType::Text, 30}, {"TEXT", FieldType::Memo, 10}});
+    engine.setFields({{"GEMEINDE", FieldType::Text, 30},
+                      {"GEMNR", FieldType::Text, 5},
+                      {"BEZIRK", FieldType::Text, 15},
+                      {"BL", FieldType::Text, 2},
+                      {"BREITE", FieldType::Text, 5},
+                      {cp1252("LÄNGE"), FieldType::Text, 5},
+                      {"MITTEL", FieldType::Text, 5},
+                      {"MIN", FieldType::Text, 5},
+                      {"MAX", FieldType::Text, 5},
+                      {"JAHRESMITT", FieldType::Text, 5},
+                      {"POTENTIAL", FieldType::Text, 5},
+                      {"KLASSE", FieldType::SmallInt, 4},
+                      {"KLEINGEM", FieldType::Text, 30},
+                      {"TEXT", FieldType::Memo, 10}});
     for (int i = 0; i < n; ++i)
         engine.addRecord(municipalityRow(i));
     auto valueOf = [](int ordinal) {
-        return [ordinal](const std::vector<std::string> &r) { return numberKey(val(r[std::size_t(ordinal)])); };
+        return [ordinal](const std::vector<std::string> &r) {
+            return numberKey(val(r[std::size_t(ordinal)]));
+        };
     };
     engine.addFieldOrder("KLEINGEM", "KLEINGEM");
     engine.addFieldOrder("BL", "BL");
