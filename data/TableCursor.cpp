@@ -87,11 +87,9 @@ void TableCursor::openSteps()
     d->keyMode = false;
     d->keyRecord.clear();
     check(d->cursor->setToBegin());
-    if (active) {
+    // With no record to keep, the switch leaves the engine at the new order's beginning.
+    if (active)
         switchEngineTo(activeDef);
-        // The switch found no record to keep; start the walk at the order's beginning.
-        check(d->cursor->setToBegin());
-    }
 }
 
 void TableCursor::startEngine()
