@@ -43,6 +43,7 @@ Status MemoFile::open(const std::string &path, Kind kind, std::unique_ptr<MemoFi
         return s;
     if (const Status s = memo->readHeader(problem); s != status::Ok)
         return s;
+    memo->m_openedSize = memo->m_file.size();
     file = std::move(memo);
     return status::Ok;
 }
@@ -106,12 +107,17 @@ Status MemoFile::read(std::uint32_t block, std::string &text) const
     text.clear();
     std::string problem;
     const std::uint64_t offset = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
-    // Block 0 is the file header; a block at or past the end is a dangling reference.
-    if (block == 0 || offset >= m_file.size())
+    // Block 0 is the file header; a block at or past the end is a dangling reference,
+    // unless the file reached past it when it was opened.
+    if (block == 0)
         return status::Ok;
     std::string head;
     if (const Status s = m_file.readAt(offset, kBlockHeadSize, head, problem); s != status::Ok)
         return s;
+    if (head.size() < kBlockHeadSize && shrankBefore(offset + kBlockHeadSize))
+        return status::FileChanged;
+    if (head.empty())
+        return status::Ok;
     if (m_kind == Kind::FoxPro)
         return readFoxPro(offset, head, text);
     // A note with the dBASE IV block signature FF FF 08 00 follows the dBASE IV
@@ -136,6 +142,10 @@ Status MemoFile::readDbaseIV(std::uint64_t offset, std::string_view blockHead, s
     const std::uint32_t textLength = std::min(length - std::uint32_t(kBlockHeadSize), kMaxNoteLength);
     if (const Status s = m_file.readAt(offset + kBlockHeadSize, textLength, text, problem); s != status::Ok)
         return s;
+    if (text.size() < textLength && shrankBefore(offset + kBlockHeadSize + textLength)) {
+        text.clear();
+        return status::FileChanged;
+    }
     trimPadding(text);
     return status::Ok;
 }
@@ -153,8 +163,16 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
         }
         const auto end = chunk.find('\x1A');
         text.append(chunk, 0, end);
-        if (end != std::string::npos || chunk.size() < kChunk)
+        if (end != std::string::npos)
             break;
+        if (chunk.size() < kChunk) {
+            // The note ran to the end of the file: cut off if the file shrank.
+            if (shrankBefore(offset + text.size() + 1)) {
+                text.clear();
+                return status::FileChanged;
+            }
+            break;
+        }
     }
     if (text.size() > kMaxNoteLength)
         text.resize(kMaxNoteLength);
@@ -169,7 +187,19 @@ Status MemoFile::readFoxPro(std::uint64_t offset, std::string_view blockHead, st
         return status::Ok;
     const std::uint32_t length = std::min(be32(blockHead, 4), kMaxNoteLength);
     std::string problem;
-    return m_file.readAt(offset + kBlockHeadSize, length, text, problem);
+    if (const Status s = m_file.readAt(offset + kBlockHeadSize, length, text, problem); s != status::Ok)
+        return s;
+    if (text.size() < length && shrankBefore(offset + kBlockHeadSize + length)) {
+        text.clear();
+        return status::FileChanged;
+    }
+    return status::Ok;
+}
+
+bool MemoFile::shrankBefore(std::uint64_t end) const
+{
+    const std::uint64_t size = m_file.size();
+    return size < m_openedSize && size < std::min(end, m_openedSize);
 }
 
 } // namespace dbase

@@ -29,9 +29,10 @@ public:
 
     // The note that starts at block (> 0), without terminators or padding. A block
     // past the end of the file, or one that is not the start of a note, gives an
-    // empty note: the table stays readable when its memo file is damaged in places
-    // or shrinks while open.
-    // Only an I/O error answers a failure status.
+    // empty note: the table stays readable when its memo file is damaged in places.
+    // A note that lay inside the file when it was opened but lies past its end now
+    // (another program shrank it while open) answers FileChanged, and an I/O error
+    // FileUnreadable: the note cannot be read, which is not the same as no note.
     Status read(std::uint32_t block, std::string &text) const;
 
     int blockSize() const { return m_blockSize; }
@@ -44,12 +45,15 @@ private:
     Status readDbaseIV(std::uint64_t offset, std::string_view blockHead, std::string &text) const;
     Status readDbaseIII(std::uint64_t offset, std::string &text) const;
     Status readFoxPro(std::uint64_t offset, std::string_view blockHead, std::string &text) const;
+    // True when the bytes before end existed at open but the file ends before them now.
+    bool shrankBefore(std::uint64_t end) const;
 
     std::string m_path;
     Kind m_kind;
     ReadOnlyFile m_file;
     int m_blockSize = 512;
     bool m_dbaseIV = false;
+    std::uint64_t m_openedSize = 0;
 };
 
 } // namespace dbase

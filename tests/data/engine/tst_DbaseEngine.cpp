@@ -49,6 +49,7 @@ private slots:
     void driverRule_data();
     void driverRule();
     void companionFilesInAnyLetterCase();
+    void foxProDriverOnDbaseTable();
     void openFailuresNameTheFile_data();
     void openFailuresNameTheFile();
     void naturalOrderSkipsDeletedRecords();
@@ -124,6 +125,25 @@ void tst_DbaseEngine::driverRule()
     for (const QString &f : beside)
         QVERIFY(fixture::write(m_dir->filePath(f), "x"));
     QTEST(QString::fromStdString(m_engine->driverFor(m_dir->path().toStdString(), table.toStdString())), "driver");
+}
+
+// A dBASE table with a stray .CDX beside it gets the FoxPro driver, and still
+// finds its dBASE memo file.
+void tst_DbaseEngine::foxProDriverOnDbaseTable()
+{
+    std::vector<int> blocks;
+    QVERIFY(fixture::write(m_dir->filePath("T.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
+    QVERIFY(fixture::write(m_dir->filePath("T.DBF"),
+                           fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
+    QVERIFY(fixture::write(m_dir->filePath("t.cdx"), "x"));
+    QCOMPARE(m_engine->driverFor(m_dir->path().toStdString(), "T.DBF"), std::string("FOXPRO"));
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("T.DBF", cursor), status::Ok);
+    std::string record, note;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::Ok);
+    QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+    QCOMPARE(note, std::string("Keller"));
 }
 
 // A table written on DOS as cd_gis.dbf with CD_GIS.DBT is opened as CD_GIS.DBF.
@@ -298,8 +318,9 @@ void tst_DbaseEngine::memoFileShrinksWhileOpen()
     std::string record, note;
     RecordProps props;
     QCOMPARE(cursor->getNext(record, props), status::Ok);
-    QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+    QCOMPARE(cursor->readMemo(3, record, note), status::FileChanged);
     QCOMPARE(note, std::string());
+    QVERIFY(errorLines().contains("T.DBT"));
 }
 
 // A table written by the project's writer, with its production index.
