@@ -118,8 +118,8 @@ int TableDump::info(const Options &options, std::ostream &out, std::ostream &err
     out << "Datei: " << std::filesystem::path(options.table).filename().string() << '\n'
         << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version) << ")\n"
         << "Codepage: " << t.codePage << " (Sprachkennung " << hex2(layout.languageDriver) << ")\n"
-        << "Datensaetze: " << count << " (gespeichert " << layout.recordCount << ")\n"
-        << "Satzlaenge: " << layout.recordLength << '\n';
+        << "Datensätze: " << count << " (gespeichert " << layout.recordCount << ")\n"
+        << "Satzlänge: " << layout.recordLength << '\n';
     printFields(t, out);
     printTags(t, out);
     return 0;

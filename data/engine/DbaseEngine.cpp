@@ -155,10 +155,17 @@ Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table,
 {
     if (!hasMemoField(table))
         return status::Ok;
-    const bool fpt = foxPro || table.layout().foxPro;
+    // The driver and the version byte say which memo file to expect; a dBASE table
+    // opened with the FoxPro driver (a stray .CDX beside it) still has its .DBT,
+    // so the other kind is looked for when the expected one is missing.
+    bool fpt = foxPro || table.layout().foxPro;
     const std::string tableName = std::filesystem::path(table.path()).filename().string();
     const std::string name = FileLookup::withExtension(tableName, fpt ? ".FPT" : ".DBT");
-    const auto path = FileLookup::find(directory, name);
+    auto path = FileLookup::find(directory, name);
+    if (!path) {
+        path = FileLookup::find(directory, FileLookup::withExtension(tableName, fpt ? ".DBT" : ".FPT"));
+        fpt = !fpt;
+    }
     if (!path)
         return m_errors->fail(status::FileNotFound, shownPath(directory, name), "Die Memodatei der Tabelle fehlt.");
     std::string problem;
