@@ -1,0 +1,100 @@
+# Helpers of the read-only and start-up failure scripts: a private Xvfb whose
+# display number the server picks itself (-displayfd: no race with parallel
+# tests), and the viewer started in a directory as root or as the user nobody.
+# Usage: . xvfb_session.sh VIEWER TABLEWRITER DEMO_CSV
+
+VIEWER=$1
+TABLEWRITER=$2
+DEMO_CSV=$3
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+TMP_ROOT=$(mktemp -d)
+chmod 755 "$TMP_ROOT"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+session_cleanup() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    chmod -R u+rwx "$TMP_ROOT" 2>/dev/null
+    rm -rf "$TMP_ROOT"
+}
+trap session_cleanup EXIT
+
+start_xvfb() {
+    local fd_file="$TMP_ROOT/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        if [ -s "$fd_file" ]; then
+            export DISPLAY=":$(head -n 1 "$fd_file")"
+            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    fail "Xvfb did not start"
+}
+
+# A new directory under the session's root, readable by everyone.
+new_dir() {
+    local dir
+    dir=$(mktemp -d -p "$TMP_ROOT")
+    chmod 755 "$dir"
+    echo "$dir"
+}
+
+# Writes the demo table (CD_GIS.DBF, .DBT, .MDX) into a directory.
+write_demo_table() {
+    [ -x "$TABLEWRITER" ] || exit 77
+    "$TABLEWRITER" "$DEMO_CSV" "$1/CD_GIS.DBF" >/dev/null || fail "tablewriter failed"
+    chmod 644 "$1"/*
+}
+
+# Starts the viewer in a directory; as the user nobody when the second argument
+# is "nobody" (root may write anywhere, so only another user proves that the
+# program does not need to).
+start_viewer_in() {
+    local dir=$1 user=${2:-root}
+    local -a run=()
+    if [ "$user" = nobody ]; then
+        command -v setpriv >/dev/null || exit 77
+        run=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+    fi
+    (cd "$dir" && exec "${run[@]}" env -u QT_QPA_PLATFORM HOME="$TMP_ROOT" XDG_RUNTIME_DIR= \
+        "$VIEWER") >"$TMP_ROOT/viewer.log" 2>&1 &
+    APP_PID=$!
+}
+
+# Prints the id of the first window whose name matches; waits up to 20 s.
+wait_window() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        kill -0 "$APP_PID" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to 20 s for the viewer to end; sets APP_CODE.
+wait_exit() {
+    for _ in $(seq 200); do
+        if ! kill -0 "$APP_PID" 2>/dev/null; then
+            wait "$APP_PID"
+            APP_CODE=$?
+            APP_PID=
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Name, size, mode, modification time and checksum of everything in a directory.
+snapshot() {
+    (cd "$1" && find . -printf '%p %s %m %T@ %U\n' | sort && find . -type f -exec sha256sum {} + | sort)
+}
