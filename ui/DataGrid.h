@@ -19,6 +19,7 @@
 #include <vector>
 
 class Field;
+class GridPainter;
 
 class DataGrid : public QAbstractScrollArea, public CursorView
 {
@@ -109,7 +110,7 @@ private:
     void onRecordBarReleased();
     void recordBarMove(const GridMove &move);
 
-    void paintRow(class GridPainter &painter, const GridGeometry &geometry, int row,
+    void paintRow(GridPainter &painter, const GridGeometry &geometry, int row,
                   const QRect &exposed) const;
 
     QPointer<DataSource> m_source;
