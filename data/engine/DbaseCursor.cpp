@@ -59,8 +59,6 @@ Status DbaseCursor::addIndexFile(const std::string &fileName, const std::string 
     std::string problem;
     if (const Status s = m_tags->addIndexFile(fileName, path, problem); s != status::Ok)
         return m_errors->fail(s, path, problem);
-    if (m_productionIndex.empty())
-        m_productionIndex = fileName;
     return status::Ok;
 }
 

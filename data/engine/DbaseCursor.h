@@ -77,7 +77,6 @@ private:
     std::unique_ptr<MemoFile> m_memo;
     std::string m_directory;
     std::unique_ptr<TagCatalog> m_tags;
-    std::string m_productionIndex;            // file name of the production index, if any
     std::shared_ptr<const SortOrder> m_order; // null: the natural order
     int m_activeTag = -1;
     std::size_t m_place = 0;
