@@ -15,8 +15,9 @@ struct Cursor
 
 bool atRecordEnd(const Cursor &c)
 {
-    return c.atEnd() || c.peek() == '\n' || (c.peek() == '\r' && c.at + 1 < c.text.size() && c.text[c.at + 1] == '\n')
-           || (c.peek() == '\r' && c.at + 1 == c.text.size());
+    return c.atEnd() || c.peek() == '\n' ||
+           (c.peek() == '\r' && c.at + 1 < c.text.size() && c.text[c.at + 1] == '\n') ||
+           (c.peek() == '\r' && c.at + 1 == c.text.size());
 }
 
 bool readQuoted(Cursor &c, std::string &field, std::string &error)
@@ -32,7 +33,8 @@ bool readQuoted(Cursor &c, std::string &field, std::string &error)
                 continue;
             }
             if (!c.atEnd() && c.peek() != ',' && !atRecordEnd(c)) {
-                error = "Zeile " + std::to_string(c.line) + ": Text nach dem schließenden Anführungszeichen.";
+                error = "Zeile " + std::to_string(c.line) +
+                        ": Text nach dem schließenden Anführungszeichen.";
                 return false;
             }
             return true;

@@ -5,15 +5,17 @@
 
 namespace {
 
-const char *const kStarts[] = {"Sankt ", "Bad ", "Groß", "Klein", "Ober", "Unter", "Alt", "Neu", "", "", "", ""};
-const char *const kSyllables[] = {"ber", "bach", "dorf", "feld", "hof", "kirch", "au", "stein", "wald",
-                                  "brunn", "leiten", "ried", "see", "tal", "ach", "wies", "öd", "müh"};
-const char *const kDistricts[] = {"Lienz", "Freistadt", "Tulln", "Feldkirchen", "Gmünd", "Zwettl",
-                                  "Amstetten", "Schärding", "Bregenz", "Liezen", "Murau", "Wien"};
+const char *const kStarts[] = {"Sankt ", "Bad ", "Groß", "Klein", "Ober", "Unter",
+                               "Alt",    "Neu",  "",     "",      "",     ""};
+const char *const kSyllables[] = {"ber", "bach",  "dorf", "feld",  "hof",    "kirch",
+                                  "au",  "stein", "wald", "brunn", "leiten", "ried",
+                                  "see", "tal",   "ach",  "wies",  "öd",     "müh"};
+const char *const kDistricts[] = {"Lienz",   "Freistadt", "Tulln",     "Feldkirchen",
+                                  "Gmünd",   "Zwettl",    "Amstetten", "Schärding",
+                                  "Bregenz", "Liezen",    "Murau",     "Wien"};
 const char *const kStates[] = {"B", "K", "N", "O", "S", "St", "T", "V", "W"};
 
-template <std::size_t N>
-const char *pick(const char *const (&list)[N], std::uint32_t r)
+template <std::size_t N> const char *pick(const char *const (&list)[N], std::uint32_t r)
 {
     return list[r % N];
 }
@@ -62,7 +64,8 @@ std::vector<std::string> SyntheticMunicipalities::next(std::uint32_t n)
     const std::uint32_t potential = mean + random(200);
     std::string note;
     if (n % 7 == 0)
-        note = "Messung " + std::to_string(n) + ": Erhöhte Werte im Keller.\r\nNachmessung empfohlen.";
+        note =
+            "Messung " + std::to_string(n) + ": Erhöhte Werte im Keller.\r\nNachmessung empfohlen.";
     return {gemeinde,
             std::to_string(10000 + random(90000)),
             pick(kDistricts, random(1000)),

@@ -97,9 +97,9 @@ void printTags(const OpenTable &t, std::ostream &out)
 {
     out << "Indizes:\n";
     for (const IndexDesc &d : t.cursor->indexDescs())
-        out << "  " << d.tagName << " (" << d.indexFile << ") " << d.keyType << ' ' << d.keySize << ": "
-            << t.utf8(d.expression) << (d.descending ? " absteigend" : "") << (d.unique ? " eindeutig" : "")
-            << '\n';
+        out << "  " << d.tagName << " (" << d.indexFile << ") " << d.keyType << ' ' << d.keySize
+            << ": " << t.utf8(d.expression) << (d.descending ? " absteigend" : "")
+            << (d.unique ? " eindeutig" : "") << '\n';
 }
 
 } // namespace
@@ -116,7 +116,8 @@ int TableDump::info(const Options &options, std::ostream &out, std::ostream &err
     t.cursor->countRecords(count);
     const DbfLayout &layout = file->layout();
     out << "Datei: " << std::filesystem::path(options.table).filename().string() << '\n'
-        << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version) << ")\n"
+        << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version)
+        << ")\n"
         << "Codepage: " << t.codePage << " (Sprachkennung " << hex2(layout.languageDriver) << ")\n"
         << "Datensätze: " << count << " (gespeichert " << layout.recordCount << ")\n"
         << "Satzlänge: " << layout.recordLength << '\n';

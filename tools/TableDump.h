@@ -11,9 +11,9 @@ class TableDump
 public:
     struct Options
     {
-        std::string table;   // path of the .DBF
-        std::string order;   // tag name; "" for the natural (record-number) order
-        std::string seek;    // reserved for a key search before the walk (not yet offered)
+        std::string table; // path of the .DBF
+        std::string order; // tag name; "" for the natural (record-number) order
+        std::string seek;  // reserved for a key search before the walk (not yet offered)
     };
 
     // Both answer the process exit code; failures go to err with the engine's texts.

@@ -46,11 +46,11 @@ std::string trimmed(const std::string &text)
 const std::vector<WriterField> &TableWriter::municipalityLayout()
 {
     static const std::vector<WriterField> layout = {
-        {"GEMEINDE", 'C', 30, 0}, {"GEMNR", 'C', 5, 0},      {"BEZIRK", 'C', 15, 0},
-        {"BL", 'C', 2, 0},        {"BREITE", 'C', 5, 0},     {"LÄNGE", 'C', 5, 0},
-        {"MITTEL", 'C', 5, 0},    {"MIN", 'C', 5, 0},        {"MAX", 'C', 5, 0},
+        {"GEMEINDE", 'C', 30, 0},  {"GEMNR", 'C', 5, 0},     {"BEZIRK", 'C', 15, 0},
+        {"BL", 'C', 2, 0},         {"BREITE", 'C', 5, 0},    {"LÄNGE", 'C', 5, 0},
+        {"MITTEL", 'C', 5, 0},     {"MIN", 'C', 5, 0},       {"MAX", 'C', 5, 0},
         {"JAHRESMITT", 'C', 5, 0}, {"POTENTIAL", 'C', 5, 0}, {"KLASSE", 'N', 4, 0},
-        {"KLEINGEM", 'C', 30, 0}, {"TEXT", 'M', 10, 0},
+        {"KLEINGEM", 'C', 30, 0},  {"TEXT", 'M', 10, 0},
     };
     return layout;
 }
@@ -66,8 +66,8 @@ std::string TableWriter::companion(const char *upperExtension) const
 {
     std::string ext = upperExtension;
     const auto dot = m_dbfPath.find_last_of('.');
-    const bool lower = dot != std::string::npos && dot + 1 < m_dbfPath.size()
-                       && std::islower(static_cast<unsigned char>(m_dbfPath[dot + 1]));
+    const bool lower = dot != std::string::npos && dot + 1 < m_dbfPath.size() &&
+                       std::islower(static_cast<unsigned char>(m_dbfPath[dot + 1]));
     if (lower) {
         for (char &c : ext)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -77,13 +77,20 @@ std::string TableWriter::companion(const char *upperExtension) const
     return (hasExt ? m_dbfPath.substr(0, dot) : m_dbfPath) + ext;
 }
 
-std::string TableWriter::memoPath() const { return companion(".DBT"); }
-std::string TableWriter::indexPath() const { return companion(".MDX"); }
+std::string TableWriter::memoPath() const
+{
+    return companion(".DBT");
+}
+std::string TableWriter::indexPath() const
+{
+    return companion(".MDX");
+}
 
 bool TableWriter::open(std::string &error)
 {
     if (!dbase::CodePage::isSupported(m_codePage)) {
-        error = "Die Sprachkennung " + std::to_string(m_languageDriver) + " nennt keine unterstützte Codepage.";
+        error = "Die Sprachkennung " + std::to_string(m_languageDriver) +
+                " nennt keine unterstützte Codepage.";
         return false;
     }
     m_dbf.open(m_dbfPath, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
@@ -116,7 +123,8 @@ void TableWriter::writeHeader(std::uint32_t recordCount, bool productionIndex)
     head[29] = static_cast<char>(m_languageDriver);
     std::size_t at = 32;
     for (const WriterField &f : municipalityLayout()) {
-        const std::string name = dbase::CodePage::fromAnsi(m_codePage, dbase::CodePage::utf8ToAnsi(f.name));
+        const std::string name =
+            dbase::CodePage::fromAnsi(m_codePage, dbase::CodePage::utf8ToAnsi(f.name));
         head.replace(at, name.size(), name);
         head[at + 11] = f.type;
         head[at + 16] = static_cast<char>(f.width);
@@ -134,11 +142,11 @@ std::string TableWriter::encodeText(const std::string &utf8, const WriterField &
     std::string text = dbase::CodePage::fromAnsi(m_codePage, ansi);
     const auto marks = [](const std::string &t) { return std::count(t.begin(), t.end(), '?'); };
     if (marks(text) > marks(utf8))
-        m_warnings.push_back("Satz " + std::to_string(m_records + 1) + ", " + field.name
-                             + ": Zeichen ohne Entsprechung in der Codepage wurden zu '?'.");
+        m_warnings.push_back("Satz " + std::to_string(m_records + 1) + ", " + field.name +
+                             ": Zeichen ohne Entsprechung in der Codepage wurden zu '?'.");
     if (cut && static_cast<int>(text.size()) > field.width) {
-        m_warnings.push_back("Satz " + std::to_string(m_records + 1) + ", " + field.name + ": auf "
-                             + std::to_string(field.width) + " Zeichen gekürzt.");
+        m_warnings.push_back("Satz " + std::to_string(m_records + 1) + ", " + field.name +
+                             ": auf " + std::to_string(field.width) + " Zeichen gekürzt.");
         text.resize(static_cast<std::size_t>(field.width));
     }
     return text;
@@ -154,9 +162,11 @@ bool TableWriter::encodeNumber(const std::string &utf8, const WriterField &field
     int value = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     const std::string digits = std::to_string(value);
-    if (ec != std::errc() || ptr != text.data() + text.size() || static_cast<int>(digits.size()) > field.width) {
-        error = "Satz " + std::to_string(m_records + 1) + ", " + field.name + ": \"" + utf8
-                + "\" ist keine ganze Zahl mit höchstens " + std::to_string(field.width) + " Stellen.";
+    if (ec != std::errc() || ptr != text.data() + text.size() ||
+        static_cast<int>(digits.size()) > field.width) {
+        error = "Satz " + std::to_string(m_records + 1) + ", " + field.name + ": \"" + utf8 +
+                "\" ist keine ganze Zahl mit höchstens " + std::to_string(field.width) +
+                " Stellen.";
         return false;
     }
     out.replace(out.size() - digits.size(), digits.size(), digits);
@@ -186,8 +196,8 @@ bool TableWriter::append(const std::vector<std::string> &values, std::string &er
 {
     const auto &layout = municipalityLayout();
     if (values.size() != layout.size()) {
-        error = "Satz " + std::to_string(m_records + 1) + ": " + std::to_string(values.size())
-                + " Werte statt " + std::to_string(layout.size()) + ".";
+        error = "Satz " + std::to_string(m_records + 1) + ": " + std::to_string(values.size()) +
+                " Werte statt " + std::to_string(layout.size()) + ".";
         return false;
     }
     std::string record = " ";
@@ -255,9 +265,13 @@ bool TableWriter::writeIndex(std::string &error)
         return false;
     }
     const std::vector<MdxTagSpec> tags = {
-        {"KLEINGEM", "KLEINGEM"}, {"BL", "BL"},        {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
-        {"MIN", "VAL(MIN)"},      {"JAHRESMITT", "VAL(JAHRESMITT)"},
-        {"MAX", "VAL(MAX)"},      {"BEZIRK", "BEZIRK"},
+        {"KLEINGEM", "KLEINGEM"},
+        {"BL", "BL"},
+        {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
+        {"MIN", "VAL(MIN)"},
+        {"JAHRESMITT", "VAL(JAHRESMITT)"},
+        {"MAX", "VAL(MAX)"},
+        {"BEZIRK", "BEZIRK"},
     };
     const std::string base = std::filesystem::path(m_dbfPath).stem().string();
     return writeMdx(indexPath(), base, *table, tags, error);

@@ -39,7 +39,8 @@ public:
 
 private:
     std::string encodeText(const std::string &utf8, const WriterField &field, bool cut);
-    bool encodeNumber(const std::string &utf8, const WriterField &field, std::string &out, std::string &error);
+    bool encodeNumber(const std::string &utf8, const WriterField &field, std::string &out,
+                      std::string &error);
     std::string appendMemo(const std::string &utf8);
     void writeHeader(std::uint32_t recordCount, bool productionIndex);
     bool writeIndex(std::string &error);

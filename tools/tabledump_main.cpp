@@ -31,5 +31,6 @@ int main(int argc, char **argv)
         return 2;
     }
     std::ios::sync_with_stdio(false);
-    return info ? TableDump::info(options, std::cout, std::cerr) : TableDump::records(options, std::cout, std::cerr);
+    return info ? TableDump::info(options, std::cout, std::cerr)
+                : TableDump::records(options, std::cout, std::cerr);
 }

@@ -41,7 +41,8 @@ bool parseArgs(int argc, char **argv, Options &o)
         } else if ((a == "--ldid" || a == "--records") && i + 1 < argc) {
             char *end = nullptr;
             const long long v = std::strtoll(argv[++i], &end, 0);
-            if (*end != '\0' || v < 0 || (a == "--ldid" && v > 255) || (a == "--records" && v > 100000000))
+            if (*end != '\0' || v < 0 || (a == "--ldid" && v > 255) ||
+                (a == "--records" && v > 100000000))
                 return false;
             if (a == "--ldid")
                 o.ldid = static_cast<unsigned>(v);
@@ -71,8 +72,8 @@ bool columnOrder(const CsvReader::Row &header, std::vector<std::size_t> &order, 
 {
     const auto &layout = TableWriter::municipalityLayout();
     if (header.size() != layout.size()) {
-        error = "Die Kopfzeile hat " + std::to_string(header.size()) + " Spalten statt "
-                + std::to_string(layout.size()) + ".";
+        error = "Die Kopfzeile hat " + std::to_string(header.size()) + " Spalten statt " +
+                std::to_string(layout.size()) + ".";
         return false;
     }
     for (const WriterField &f : layout) {
@@ -99,15 +100,16 @@ bool appendCsv(const std::string &csvPath, TableWriter &writer, std::string &err
     text << in.rdbuf();
     std::vector<CsvReader::Row> rows;
     std::vector<std::size_t> order;
-    if (!CsvReader::parse(text.str(), rows, error) || rows.empty() || !columnOrder(rows[0], order, error)) {
+    if (!CsvReader::parse(text.str(), rows, error) || rows.empty() ||
+        !columnOrder(rows[0], order, error)) {
         if (error.empty())
             error = "Die Datei " + csvPath + " ist leer.";
         return false;
     }
     for (std::size_t r = 1; r < rows.size(); ++r) {
         if (rows[r].size() != order.size()) {
-            error = "Datensatz " + std::to_string(r) + " hat " + std::to_string(rows[r].size()) + " Werte statt "
-                    + std::to_string(order.size()) + ".";
+            error = "Datensatz " + std::to_string(r) + " hat " + std::to_string(rows[r].size()) +
+                    " Werte statt " + std::to_string(order.size()) + ".";
             return false;
         }
         std::vector<std::string> values;

@@ -17,30 +17,37 @@ struct DriverEntry
 
 // Language-driver bytes of the dBASE/BDE family and the FoxPro code page marks.
 constexpr DriverEntry kDrivers[] = {
-    {0x01, 437},   {0x02, 850},   {0x03, 1252},  {0x04, 10000}, {0x08, 865},   {0x09, 437},
-    {0x0A, 850},   {0x0B, 437},   {0x0C, 850},   {0x0D, 437},   {0x0E, 850},   {0x0F, 437},
-    {0x10, 850},   {0x11, 437},   {0x12, 850},   {0x13, 932},   {0x14, 850},   {0x15, 437},
-    {0x16, 850},   {0x17, 865},   {0x18, 437},   {0x19, 437},   {0x1A, 850},   {0x1B, 437},
-    {0x1C, 863},   {0x1D, 850},   {0x1F, 852},   {0x22, 852},   {0x23, 852},   {0x24, 860},
-    {0x25, 850},   {0x26, 866},   {0x37, 850},   {0x40, 852},   {0x4D, 936},   {0x4E, 949},
-    {0x4F, 950},   {0x50, 874},   {0x57, 1252},  {0x58, 1252},  {0x59, 1252},  {0x64, 852},
-    {0x65, 866},   {0x66, 865},   {0x67, 861},   {0x6A, 737},   {0x6B, 857},   {0x6C, 863},
-    {0x78, 950},   {0x79, 949},   {0x7A, 936},   {0x7B, 932},   {0x7C, 874},   {0x7D, 1255},
-    {0x7E, 1256},  {0x96, 10007}, {0x97, 10029}, {0x98, 10006}, {0xC8, 1250},  {0xC9, 1251},
-    {0xCA, 1254},  {0xCB, 1253},  {0xCC, 1257},
+    {0x01, 437},  {0x02, 850},   {0x03, 1252},  {0x04, 10000}, {0x08, 865},  {0x09, 437},
+    {0x0A, 850},  {0x0B, 437},   {0x0C, 850},   {0x0D, 437},   {0x0E, 850},  {0x0F, 437},
+    {0x10, 850},  {0x11, 437},   {0x12, 850},   {0x13, 932},   {0x14, 850},  {0x15, 437},
+    {0x16, 850},  {0x17, 865},   {0x18, 437},   {0x19, 437},   {0x1A, 850},  {0x1B, 437},
+    {0x1C, 863},  {0x1D, 850},   {0x1F, 852},   {0x22, 852},   {0x23, 852},  {0x24, 860},
+    {0x25, 850},  {0x26, 866},   {0x37, 850},   {0x40, 852},   {0x4D, 936},  {0x4E, 949},
+    {0x4F, 950},  {0x50, 874},   {0x57, 1252},  {0x58, 1252},  {0x59, 1252}, {0x64, 852},
+    {0x65, 866},  {0x66, 865},   {0x67, 861},   {0x6A, 737},   {0x6B, 857},  {0x6C, 863},
+    {0x78, 950},  {0x79, 949},   {0x7A, 936},   {0x7B, 932},   {0x7C, 874},  {0x7D, 1255},
+    {0x7E, 1256}, {0x96, 10007}, {0x97, 10029}, {0x98, 10006}, {0xC8, 1250}, {0xC9, 1251},
+    {0xCA, 1254}, {0xCB, 1253},  {0xCC, 1257},
 };
 
 const std::array<char16_t, 128> *upperHalf(int codePage)
 {
     using namespace codepage_tables;
     switch (codePage) {
-    case 437: return &kCp437;
-    case 850: return &kCp850;
-    case 852: return &kCp852;
-    case 1250: return &kCp1250;
-    case 1251: return &kCp1251;
-    case 1252: return &kCp1252;
-    default: return nullptr;
+    case 437:
+        return &kCp437;
+    case 850:
+        return &kCp850;
+    case 852:
+        return &kCp852;
+    case 1250:
+        return &kCp1250;
+    case 1251:
+        return &kCp1251;
+    case 1252:
+        return &kCp1252;
+    default:
+        return nullptr;
     }
 }
 
@@ -78,13 +85,20 @@ const ReverseTable *reverseTable(int codePage)
         return t;
     }();
     switch (codePage) {
-    case 437: return tables[0].get();
-    case 850: return tables[1].get();
-    case 852: return tables[2].get();
-    case 1250: return tables[3].get();
-    case 1251: return tables[4].get();
-    case 1252: return tables[5].get();
-    default: return nullptr;
+    case 437:
+        return tables[0].get();
+    case 850:
+        return tables[1].get();
+    case 852:
+        return tables[2].get();
+    case 1250:
+        return tables[3].get();
+    case 1251:
+        return tables[4].get();
+    case 1252:
+        return tables[5].get();
+    default:
+        return nullptr;
     }
 }
 
@@ -142,10 +156,22 @@ int CodePage::guessFromText(std::string_view text)
     int ansi = 0;
     for (const char ch : text) {
         switch (static_cast<unsigned char>(ch)) {
-        case 0x81: case 0x84: case 0x8E: case 0x94: case 0x99: case 0x9A: case 0xE1:
+        case 0x81:
+        case 0x84:
+        case 0x8E:
+        case 0x94:
+        case 0x99:
+        case 0x9A:
+        case 0xE1:
             ++oem;
             break;
-        case 0xC4: case 0xD6: case 0xDC: case 0xDF: case 0xE4: case 0xF6: case 0xFC:
+        case 0xC4:
+        case 0xD6:
+        case 0xDC:
+        case 0xDF:
+        case 0xE4:
+        case 0xF6:
+        case 0xFC:
             ++ansi;
             break;
         default:

@@ -109,7 +109,8 @@ Status DbaseCursor::openIndexFile(const std::string &fileName)
     return addIndexFile(name, *path);
 }
 
-Status DbaseCursor::switchToIndex(const std::string &indexFile, const std::string &tagName, bool keepCurrent)
+Status DbaseCursor::switchToIndex(const std::string &indexFile, const std::string &tagName,
+                                  bool keepCurrent)
 {
     if (const Status s = checkOpen(); s != status::Ok)
         return s;
@@ -275,7 +276,8 @@ Status DbaseCursor::countRecords(std::int32_t &count)
 {
     if (const Status s = checkOpen(); s != status::Ok)
         return s;
-    count = static_cast<std::int32_t>(std::min<std::size_t>(m_table->liveRecords().size(), INT32_MAX));
+    count =
+        static_cast<std::int32_t>(std::min<std::size_t>(m_table->liveRecords().size(), INT32_MAX));
     return status::Ok;
 }
 
@@ -286,8 +288,8 @@ Status DbaseCursor::countRecordsFallback(std::int32_t &count)
 
 const FieldDesc *DbaseCursor::fieldAt(int fieldNo, const std::string &record) const
 {
-    if (!m_table || fieldNo < 1 || fieldNo > static_cast<int>(m_table->fields().size())
-        || record.size() < m_table->layout().recordLength)
+    if (!m_table || fieldNo < 1 || fieldNo > static_cast<int>(m_table->fields().size()) ||
+        record.size() < m_table->layout().recordLength)
         return nullptr;
     return &m_table->fields()[static_cast<std::size_t>(fieldNo) - 1];
 }
@@ -295,7 +297,8 @@ const FieldDesc *DbaseCursor::fieldAt(int fieldNo, const std::string &record) co
 bool DbaseCursor::memoIsBlank(const FieldDesc &field, const char *data) const
 {
     const std::string_view ref(data + field.offset, static_cast<std::size_t>(field.width));
-    const std::uint32_t block = MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
+    const std::uint32_t block =
+        MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
     if (block == 0 || !m_memo)
         return true;
     // A note of length 0 counts as blank, as does one the file cannot supply.
@@ -307,7 +310,8 @@ Status DbaseCursor::extractField(int fieldNo, const std::string &record, FieldVa
 {
     const FieldDesc *field = fieldAt(fieldNo, record);
     if (!field)
-        return fail(status::InvalidParameter, "Feld " + std::to_string(fieldNo) + " gibt es nicht.");
+        return fail(status::InvalidParameter,
+                    "Feld " + std::to_string(fieldNo) + " gibt es nicht.");
     value = FieldDecoder::decode(*field, record.data());
     if (field->type == FieldType::Memo)
         value.blank = memoIsBlank(*field, record.data());
@@ -319,9 +323,12 @@ Status DbaseCursor::readMemo(int fieldNo, const std::string &record, std::string
     text.clear();
     const FieldDesc *field = fieldAt(fieldNo, record);
     if (!field || field->type != FieldType::Memo)
-        return fail(status::InvalidParameter, "Feld " + std::to_string(fieldNo) + " ist kein Memofeld.");
-    const std::string_view ref(record.data() + field->offset, static_cast<std::size_t>(field->width));
-    const std::uint32_t block = MemoFile::blockOf(ref, field->width == 4 && m_table->layout().visualFoxPro);
+        return fail(status::InvalidParameter,
+                    "Feld " + std::to_string(fieldNo) + " ist kein Memofeld.");
+    const std::string_view ref(record.data() + field->offset,
+                               static_cast<std::size_t>(field->width));
+    const std::uint32_t block =
+        MemoFile::blockOf(ref, field->width == 4 && m_table->layout().visualFoxPro);
     if (block == 0 || !m_memo)
         return status::Ok;
     if (const Status s = m_memo->read(block, text); s != status::Ok)
@@ -341,7 +348,8 @@ Status DbaseCursor::putField(int fieldNo, std::string &record, const std::string
 {
     const FieldDesc *field = fieldAt(fieldNo, record);
     if (!field || field->type == FieldType::Memo)
-        return fail(status::InvalidParameter, "Feld " + std::to_string(fieldNo) + " kann keinen Wert aufnehmen.");
+        return fail(status::InvalidParameter,
+                    "Feld " + std::to_string(fieldNo) + " kann keinen Wert aufnehmen.");
     FieldDecoder::encode(*field, value, record.data());
     return status::Ok;
 }

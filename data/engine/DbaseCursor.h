@@ -35,7 +35,8 @@ public:
     std::vector<IndexDesc> indexDescs() const override;
 
     Status openIndexFile(const std::string &fileName) override;
-    Status switchToIndex(const std::string &indexFile, const std::string &tagName, bool keepCurrent) override;
+    Status switchToIndex(const std::string &indexFile, const std::string &tagName,
+                         bool keepCurrent) override;
     Status indexFacts(IndexFacts &facts) const override;
 
     Status setToBegin() override;

@@ -58,8 +58,8 @@ bool hasMemoField(const DbfFile &table)
 std::string shownPath(const std::string &directory, const std::string &name)
 {
     std::error_code ec;
-    const std::filesystem::path p = directory.empty() ? std::filesystem::path(name)
-                                                      : std::filesystem::path(directory) / name;
+    const std::filesystem::path p =
+        directory.empty() ? std::filesystem::path(name) : std::filesystem::path(directory) / name;
     const auto absolute = std::filesystem::absolute(p, ec);
     return ec ? p.string() : absolute.lexically_normal().string();
 }
@@ -70,17 +70,20 @@ public:
     Status start() override;
     void stop() override { m_started = false; }
     bool isStarted() const override { return m_started; }
-    std::string driverFor(const std::string &directory, const std::string &tableName) const override;
-    Status openTable(const std::string &directory, const std::string &tableName, const std::string &driver,
-                     std::unique_ptr<EngineCursor> &cursor) override;
+    std::string driverFor(const std::string &directory,
+                          const std::string &tableName) const override;
+    Status openTable(const std::string &directory, const std::string &tableName,
+                     const std::string &driver, std::unique_ptr<EngineCursor> &cursor) override;
     std::string errorText(Status code) const override;
     Status errorEntry(int n, int &nativeCode, std::string &text) const override;
 
 private:
-    Status openDbf(const std::string &directory, const std::string &tableName, std::unique_ptr<DbfFile> &table);
+    Status openDbf(const std::string &directory, const std::string &tableName,
+                   std::unique_ptr<DbfFile> &table);
     Status openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
                     std::unique_ptr<MemoFile> &memo);
-    Status openProductionIndex(const std::string &directory, const std::string &tablePath, DbaseCursor &cursor);
+    Status openProductionIndex(const std::string &directory, const std::string &tablePath,
+                               DbaseCursor &cursor);
 
     bool m_started = false;
     std::shared_ptr<ErrorStack> m_errors = std::make_shared<ErrorStack>();
@@ -114,7 +117,8 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
                               const std::string &driver, std::unique_ptr<EngineCursor> &cursor)
 {
     if (!m_started)
-        return m_errors->fail(status::NotOpen, shownPath(directory, tableName), "Die Datenbank-Engine läuft nicht.");
+        return m_errors->fail(status::NotOpen, shownPath(directory, tableName),
+                              "Die Datenbank-Engine läuft nicht.");
     if (driver != "DBASE" && driver != "FOXPRO")
         return m_errors->fail(status::InvalidParameter, shownPath(directory, tableName),
                               "Der Tabellentyp " + driver + " wird nicht unterstützt.");
@@ -126,7 +130,8 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
         return s;
     const bool productionIndex = table->layout().productionIndex;
     const std::string tablePath = table->path();
-    auto opened = std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo), directory);
+    auto opened =
+        std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo), directory);
     if (productionIndex) {
         if (const Status s = openProductionIndex(directory, tablePath, *opened); s != status::Ok)
             return s;
@@ -139,7 +144,8 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
 Status DbaseEngine::openDbf(const std::string &directory, const std::string &tableName,
                             std::unique_ptr<DbfFile> &table)
 {
-    const std::string name = FileLookup::upperExtension(tableName).empty() ? tableName + ".DBF" : tableName;
+    const std::string name =
+        FileLookup::upperExtension(tableName).empty() ? tableName + ".DBF" : tableName;
     const auto path = FileLookup::find(directory, name);
     if (!path)
         return m_errors->fail(status::FileNotFound, shownPath(directory, name), "");
@@ -163,11 +169,13 @@ Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table,
     const std::string name = FileLookup::withExtension(tableName, fpt ? ".FPT" : ".DBT");
     auto path = FileLookup::find(directory, name);
     if (!path) {
-        path = FileLookup::find(directory, FileLookup::withExtension(tableName, fpt ? ".DBT" : ".FPT"));
+        path = FileLookup::find(directory,
+                                FileLookup::withExtension(tableName, fpt ? ".DBT" : ".FPT"));
         fpt = !fpt;
     }
     if (!path)
-        return m_errors->fail(status::FileNotFound, shownPath(directory, name), "Die Memodatei der Tabelle fehlt.");
+        return m_errors->fail(status::FileNotFound, shownPath(directory, name),
+                              "Die Memodatei der Tabelle fehlt.");
     std::string problem;
     const auto kind = fpt ? MemoFile::Kind::FoxPro : MemoFile::Kind::Dbase;
     if (const Status s = MemoFile::open(*path, kind, memo, problem); s != status::Ok)
@@ -183,8 +191,9 @@ Status DbaseEngine::openProductionIndex(const std::string &directory, const std:
     const std::string name = FileLookup::withExtension(tableName, ".MDX");
     const auto path = FileLookup::find(directory, name);
     if (!path)
-        return m_errors->fail(status::FileNotFound, shownPath(directory, name),
-                              "Die Tabelle hat laut Kopf einen Produktionsindex, die Indexdatei fehlt aber.");
+        return m_errors->fail(
+            status::FileNotFound, shownPath(directory, name),
+            "Die Tabelle hat laut Kopf einen Produktionsindex, die Indexdatei fehlt aber.");
     const std::string found = std::filesystem::path(*path).filename().string();
     return cursor.addIndexFile(found, shownPath(std::string(), *path));
 }

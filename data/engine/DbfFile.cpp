@@ -14,13 +14,14 @@ constexpr std::size_t kDescriptorSize = 32;
 
 std::uint16_t u16(std::string_view b, std::size_t at)
 {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at])
-                                      | static_cast<unsigned char>(b[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
+                                      static_cast<unsigned char>(b[at + 1]) << 8);
 }
 
 std::uint32_t u32(std::string_view b, std::size_t at)
 {
-    return static_cast<std::uint32_t>(u16(b, at)) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16;
+    return static_cast<std::uint32_t>(u16(b, at)) | static_cast<std::uint32_t>(u16(b, at + 2))
+                                                        << 16;
 }
 
 std::string hexByte(unsigned v)
@@ -34,13 +35,22 @@ enum class VersionKind { Dbase, FoxPro, VisualFoxPro, Dbase7, Unknown };
 VersionKind kindOf(std::uint8_t version)
 {
     switch (version) {
-    case 0x03: case 0x83: case 0x8B: case 0x8E: case 0xCB: case 0x43: case 0x63:
+    case 0x03:
+    case 0x83:
+    case 0x8B:
+    case 0x8E:
+    case 0xCB:
+    case 0x43:
+    case 0x63:
         return VersionKind::Dbase;
     case 0xF5:
         return VersionKind::FoxPro;
-    case 0x30: case 0x31: case 0x32:
+    case 0x30:
+    case 0x31:
+    case 0x32:
         return VersionKind::VisualFoxPro;
-    case 0x04: case 0x8C:
+    case 0x04:
+    case 0x8C:
         return VersionKind::Dbase7;
     default:
         return VersionKind::Unknown;
@@ -50,19 +60,28 @@ VersionKind kindOf(std::uint8_t version)
 FieldType typeOf(char letter, int width, int decimals, bool visualFoxPro)
 {
     switch (letter) {
-    case 'C': return FieldType::Text;
+    case 'C':
+        return FieldType::Text;
     case 'N':
         if (decimals == 0 && width <= 4)
             return FieldType::SmallInt;
         if (decimals == 0 && width <= 9)
             return FieldType::Integer;
         return FieldType::Number;
-    case 'F': return FieldType::Number;
-    case 'D': return FieldType::Date;
-    case 'L': return FieldType::Logical;
-    case 'M': case 'G': case 'P': return FieldType::Memo;
-    case 'B': return visualFoxPro ? FieldType::Other : FieldType::Memo; // VFP: an 8-byte double
-    default: return FieldType::Other;
+    case 'F':
+        return FieldType::Number;
+    case 'D':
+        return FieldType::Date;
+    case 'L':
+        return FieldType::Logical;
+    case 'M':
+    case 'G':
+    case 'P':
+        return FieldType::Memo;
+    case 'B':
+        return visualFoxPro ? FieldType::Other : FieldType::Memo; // VFP: an 8-byte double
+    default:
+        return FieldType::Other;
     }
 }
 
@@ -116,7 +135,8 @@ Status checkVersion(std::uint8_t version, DbfLayout &layout, std::string &proble
 {
     switch (kindOf(version)) {
     case VersionKind::Dbase7:
-        problem = "Tabellen im Format von dBASE 7 (Version " + hexByte(version) + ") werden nicht unterstützt.";
+        problem = "Tabellen im Format von dBASE 7 (Version " + hexByte(version) +
+                  ") werden nicht unterstützt.";
         return status::UnsupportedVersion;
     case VersionKind::Unknown:
         problem = "Die Versionskennung " + hexByte(version) + " ist keine bekannte dBASE-Version.";
@@ -138,8 +158,8 @@ Status checkFields(std::string_view head, DbfLayout &layout, std::string &proble
 {
     const int count = countDescriptors(head, layout.headerLength);
     if (count < 0) {
-        problem = "Das Ende der Feldbeschreibungen (0x0D) fehlt im Tabellenkopf von "
-                  + std::to_string(layout.headerLength) + " Bytes.";
+        problem = "Das Ende der Feldbeschreibungen (0x0D) fehlt im Tabellenkopf von " +
+                  std::to_string(layout.headerLength) + " Bytes.";
         return status::TableDamaged;
     }
     if (count == 0) {
@@ -147,23 +167,24 @@ Status checkFields(std::string_view head, DbfLayout &layout, std::string &proble
         return status::TableDamaged;
     }
     if (count > DbfFile::kMaxFields) {
-        problem = "Die Tabelle hat " + std::to_string(count) + " Felder, höchstens "
-                  + std::to_string(DbfFile::kMaxFields) + " werden gelesen.";
+        problem = "Die Tabelle hat " + std::to_string(count) + " Felder, höchstens " +
+                  std::to_string(DbfFile::kMaxFields) + " werden gelesen.";
         return status::LimitExceeded;
     }
     int offset = 1;
     for (int i = 0; i < count; ++i) {
         FieldDesc field;
-        const Status s = readDescriptor(head.substr(kHeaderSize + kDescriptorSize * i, kDescriptorSize),
-                                        i + 1, offset, layout.visualFoxPro, field, problem);
+        const Status s =
+            readDescriptor(head.substr(kHeaderSize + kDescriptorSize * i, kDescriptorSize), i + 1,
+                           offset, layout.visualFoxPro, field, problem);
         if (s != status::Ok)
             return s;
         offset += field.width;
         layout.fields.push_back(std::move(field));
     }
     if (offset != layout.recordLength) {
-        problem = "Die Satzlänge im Tabellenkopf (" + std::to_string(layout.recordLength)
-                  + ") passt nicht zur Summe der Feldbreiten + 1 (" + std::to_string(offset) + ").";
+        problem = "Die Satzlänge im Tabellenkopf (" + std::to_string(layout.recordLength) +
+                  ") passt nicht zur Summe der Feldbreiten + 1 (" + std::to_string(offset) + ").";
         return status::TableDamaged;
     }
     return status::Ok;
@@ -173,9 +194,9 @@ Status checkRecordArea(const DbfLayout &layout, std::uint64_t fileSize, std::str
 {
     const std::uint64_t room = (fileSize - layout.headerLength) / layout.recordLength;
     if (layout.recordCount > room) {
-        problem = "Der Tabellenkopf gibt " + std::to_string(layout.recordCount)
-                  + " Datensätze an, die Datei enthält aber nur " + std::to_string(room)
-                  + " (Datei gekürzt?).";
+        problem = "Der Tabellenkopf gibt " + std::to_string(layout.recordCount) +
+                  " Datensätze an, die Datei enthält aber nur " + std::to_string(room) +
+                  " (Datei gekürzt?).";
         return status::TableDamaged;
     }
     return status::Ok;
@@ -188,8 +209,8 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
 {
     layout = DbfLayout{};
     if (fileSize < kHeaderSize || head.size() < kHeaderSize) {
-        problem = "Die Datei ist mit " + std::to_string(fileSize)
-                  + " Bytes kürzer als ein Tabellenkopf (32 Bytes).";
+        problem = "Die Datei ist mit " + std::to_string(fileSize) +
+                  " Bytes kürzer als ein Tabellenkopf (32 Bytes).";
         return status::NotATable;
     }
     layout.version = static_cast<std::uint8_t>(head[0]);
@@ -205,13 +226,13 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
     layout.productionIndex = !layout.foxPro && head[28] == '\x01';
     layout.languageDriver = static_cast<std::uint8_t>(head[29]);
     if (layout.headerLength < kHeaderSize + kDescriptorSize + 1 || layout.recordLength < 2) {
-        problem = "Kopflänge (" + std::to_string(layout.headerLength) + ") oder Satzlänge ("
-                  + std::to_string(layout.recordLength) + ") im Tabellenkopf ist unmöglich klein.";
+        problem = "Kopflänge (" + std::to_string(layout.headerLength) + ") oder Satzlänge (" +
+                  std::to_string(layout.recordLength) + ") im Tabellenkopf ist unmöglich klein.";
         return status::TableDamaged;
     }
     if (layout.headerLength > fileSize || layout.headerLength > head.size()) {
-        problem = "Der Tabellenkopf soll " + std::to_string(layout.headerLength)
-                  + " Bytes lang sein, die Datei hat aber nur " + std::to_string(fileSize) + ".";
+        problem = "Der Tabellenkopf soll " + std::to_string(layout.headerLength) +
+                  " Bytes lang sein, die Datei hat aber nur " + std::to_string(fileSize) + ".";
         return status::TableDamaged;
     }
     if (const Status s = checkFields(head, layout, problem); s != status::Ok)
@@ -227,7 +248,8 @@ Status DbfFile::open(const std::string &path, std::unique_ptr<DbfFile> &file, st
     const std::uint64_t size = in.size();
     std::string head;
     // The header length is a 16-bit number: 64 KiB hold any header.
-    if (const Status s = in.readAt(0, std::min<std::uint64_t>(size, 0x10000), head, problem); s != status::Ok)
+    if (const Status s = in.readAt(0, std::min<std::uint64_t>(size, 0x10000), head, problem);
+        s != status::Ok)
         return s;
     DbfLayout layout;
     if (const Status s = checkHeader(head, size, layout, problem); s != status::Ok)
@@ -292,16 +314,28 @@ bool DbfFile::isDeleted(std::uint32_t recno) const
 std::string DbfFile::versionName(std::uint8_t version)
 {
     switch (version) {
-    case 0x03: return "dBASE III/IV ohne Memo";
-    case 0x83: return "dBASE III mit Memo";
-    case 0x8B: return "dBASE IV mit Memo";
-    case 0x8E: return "dBASE IV mit SQL-Tabelle";
-    case 0xCB: return "dBASE IV SQL-Tabelle mit Memo";
-    case 0x43: return "dBASE IV SQL-Tabelle";
-    case 0x63: return "dBASE IV SQL-Systemdatei";
-    case 0xF5: return "FoxPro mit Memo";
-    case 0x30: case 0x31: case 0x32: return "Visual FoxPro";
-    default: return "unbekannt";
+    case 0x03:
+        return "dBASE III/IV ohne Memo";
+    case 0x83:
+        return "dBASE III mit Memo";
+    case 0x8B:
+        return "dBASE IV mit Memo";
+    case 0x8E:
+        return "dBASE IV mit SQL-Tabelle";
+    case 0xCB:
+        return "dBASE IV SQL-Tabelle mit Memo";
+    case 0x43:
+        return "dBASE IV SQL-Tabelle";
+    case 0x63:
+        return "dBASE IV SQL-Systemdatei";
+    case 0xF5:
+        return "FoxPro mit Memo";
+    case 0x30:
+    case 0x31:
+    case 0x32:
+        return "Visual FoxPro";
+    default:
+        return "unbekannt";
     }
 }
 

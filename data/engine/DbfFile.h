@@ -22,9 +22,9 @@ struct DbfLayout
     std::uint16_t headerLength = 0; // offset of the first record
     std::uint16_t recordLength = 0; // including the deletion flag
     std::uint8_t languageDriver = 0;
-    bool productionIndex = false;   // header byte 28: a production .MDX belongs to it
-    bool foxPro = false;            // FoxPro layout: memos in an .FPT
-    bool visualFoxPro = false;      // memo references are 4-byte binary numbers
+    bool productionIndex = false; // header byte 28: a production .MDX belongs to it
+    bool foxPro = false;          // FoxPro layout: memos in an .FPT
+    bool visualFoxPro = false;    // memo references are 4-byte binary numbers
     std::vector<FieldDesc> fields;
 };
 
@@ -40,7 +40,8 @@ public:
                               std::string &problem);
 
     // Opens and reads the table at path. problem as for checkHeader.
-    static Status open(const std::string &path, std::unique_ptr<DbfFile> &file, std::string &problem);
+    static Status open(const std::string &path, std::unique_ptr<DbfFile> &file,
+                       std::string &problem);
 
     const DbfLayout &layout() const { return m_layout; }
     const std::string &path() const { return m_path; }

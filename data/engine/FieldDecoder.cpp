@@ -41,7 +41,8 @@ bool parseNumber(std::string_view text, double &number)
 void decodeInteger(const FieldDesc &field, std::string_view text, FieldValue &value)
 {
     double number = 0.0;
-    if (!parseNumber(text, number) || number != static_cast<double>(static_cast<std::int64_t>(number)))
+    if (!parseNumber(text, number) ||
+        number != static_cast<double>(static_cast<std::int64_t>(number)))
         return;
     const double low = field.type == FieldType::SmallInt ? -32768.0 : -2147483648.0;
     const double high = field.type == FieldType::SmallInt ? 32767.0 : 2147483647.0;
@@ -56,9 +57,22 @@ void decodeLogical(std::string_view text, FieldValue &value)
     if (text.size() != 1)
         return;
     switch (text[0]) {
-    case 'T': case 't': case 'Y': case 'y': value.text = "T"; value.blank = false; break;
-    case 'F': case 'f': case 'N': case 'n': value.text = "F"; value.blank = false; break;
-    default: break; // '?' : not set
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
+        value.text = "T";
+        value.blank = false;
+        break;
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
+        value.text = "F";
+        value.blank = false;
+        break;
+    default:
+        break; // '?' : not set
     }
 }
 
@@ -102,8 +116,8 @@ void FieldDecoder::encode(const FieldDesc &field, std::string_view value, char *
     char *place = data + field.offset;
     const auto width = static_cast<std::size_t>(field.width);
     std::memset(place, ' ', width);
-    const bool numeric = field.type == FieldType::SmallInt || field.type == FieldType::Integer
-                         || field.type == FieldType::Number;
+    const bool numeric = field.type == FieldType::SmallInt || field.type == FieldType::Integer ||
+                         field.type == FieldType::Number;
     if (numeric) {
         const std::string_view digits = trimmed(value).substr(0, width);
         std::memcpy(place + width - digits.size(), digits.data(), digits.size());

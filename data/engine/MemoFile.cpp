@@ -57,18 +57,21 @@ Status MemoFile::readHeader(std::string &problem)
     if (const Status s = m_file.readAt(0, 512, head, problem); s != status::Ok)
         return s;
     if (head.size() < 24) {
-        problem = "Die Memodatei ist kürzer als ihr Kopf (" + std::to_string(head.size()) + " Bytes).";
+        problem =
+            "Die Memodatei ist kürzer als ihr Kopf (" + std::to_string(head.size()) + " Bytes).";
         return status::MemoDamaged;
     }
     if (m_kind == Kind::FoxPro) {
-        m_blockSize = static_cast<unsigned char>(head[6]) << 8 | static_cast<unsigned char>(head[7]);
+        m_blockSize =
+            static_cast<unsigned char>(head[6]) << 8 | static_cast<unsigned char>(head[7]);
         if (m_blockSize == 0) {
             problem = "Die Memodatei gibt die Blockgröße 0 an.";
             return status::MemoDamaged;
         }
         return status::Ok;
     }
-    const int size = static_cast<unsigned char>(head[20]) | static_cast<unsigned char>(head[21]) << 8;
+    const int size = static_cast<unsigned char>(head[20]) | static_cast<unsigned char>(head[21])
+                                                                << 8;
     m_blockSize = (size == 0 || size % 512 != 0 || size > 32768) ? 512 : size;
     // dBASE IV when the header names a block size other than 512 or the first note
     // carries the dBASE IV block signature; otherwise dBASE III (python3-dbf and
@@ -133,14 +136,17 @@ Status MemoFile::read(std::uint32_t block, std::string &text) const
 
 // The length in the block header counts the 8 header bytes too. A length that
 // runs past the end of the file is cut there.
-Status MemoFile::readDbaseIV(std::uint64_t offset, std::string_view blockHead, std::string &text) const
+Status MemoFile::readDbaseIV(std::uint64_t offset, std::string_view blockHead,
+                             std::string &text) const
 {
     const std::uint32_t length = le32(blockHead, 4);
     if (length <= kBlockHeadSize)
         return status::Ok;
     std::string problem;
-    const std::uint32_t textLength = std::min(length - std::uint32_t(kBlockHeadSize), kMaxNoteLength);
-    if (const Status s = m_file.readAt(offset + kBlockHeadSize, textLength, text, problem); s != status::Ok)
+    const std::uint32_t textLength =
+        std::min(length - std::uint32_t(kBlockHeadSize), kMaxNoteLength);
+    if (const Status s = m_file.readAt(offset + kBlockHeadSize, textLength, text, problem);
+        s != status::Ok)
         return s;
     if (text.size() < textLength && shrankBefore(offset + kBlockHeadSize + textLength)) {
         text.clear();
@@ -157,7 +163,8 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
     std::string chunk;
     std::string problem;
     while (text.size() < kMaxNoteLength) {
-        if (const Status s = m_file.readAt(offset + text.size(), kChunk, chunk, problem); s != status::Ok) {
+        if (const Status s = m_file.readAt(offset + text.size(), kChunk, chunk, problem);
+            s != status::Ok) {
             text.clear();
             return s;
         }
@@ -180,14 +187,16 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
 }
 
 // FoxPro block header: type and length, big-endian; the length excludes the header.
-Status MemoFile::readFoxPro(std::uint64_t offset, std::string_view blockHead, std::string &text) const
+Status MemoFile::readFoxPro(std::uint64_t offset, std::string_view blockHead,
+                            std::string &text) const
 {
     // Types 0 (picture), 1 (text) and 2 (object); anything else is no note.
     if (blockHead.size() < kBlockHeadSize || be32(blockHead, 0) > 2)
         return status::Ok;
     const std::uint32_t length = std::min(be32(blockHead, 4), kMaxNoteLength);
     std::string problem;
-    if (const Status s = m_file.readAt(offset + kBlockHeadSize, length, text, problem); s != status::Ok)
+    if (const Status s = m_file.readAt(offset + kBlockHeadSize, length, text, problem);
+        s != status::Ok)
         return s;
     if (text.size() < length && shrankBefore(offset + kBlockHeadSize + length)) {
         text.clear();

@@ -25,7 +25,8 @@ public:
     std::uint64_t size() const;
     // Reads up to length bytes at offset into out (fewer at the end of the file).
     // FileUnreadable on an I/O error.
-    Status readAt(std::uint64_t offset, std::uint64_t length, std::string &out, std::string &problem) const;
+    Status readAt(std::uint64_t offset, std::uint64_t length, std::string &out,
+                  std::string &problem) const;
 
 private:
     int m_fd = -1;

@@ -19,7 +19,8 @@ std::string trimmed(const std::string &text)
 
 } // namespace
 
-Status TagCatalog::addIndexFile(const std::string &fileName, const std::string &path, std::string &problem)
+Status TagCatalog::addIndexFile(const std::string &fileName, const std::string &path,
+                                std::string &problem)
 {
     std::vector<MdxTag> tags;
     if (const Status s = readMdxTags(path, tags, problem); s != status::Ok)
@@ -70,8 +71,8 @@ int TagCatalog::find(const std::string &indexFile, const std::string &tagName) c
 {
     for (std::size_t i = 0; i < m_descs.size(); ++i) {
         const IndexDesc &d = m_descs[i];
-        if (FileLookup::equalNoCase(d.tagName, tagName)
-            && (indexFile.empty() || FileLookup::equalNoCase(d.indexFile, indexFile)))
+        if (FileLookup::equalNoCase(d.tagName, tagName) &&
+            (indexFile.empty() || FileLookup::equalNoCase(d.indexFile, indexFile)))
             return static_cast<int>(i);
     }
     return -1;

@@ -67,7 +67,8 @@ inline QByteArray table(const std::vector<Field> &fields, const std::vector<std:
 // A dBASE IV memo file: header with blockSize at byte 20, each note in its own run
 // of blocks with the FF FF 08 00 block header; notes[i] starts at the block
 // returned in blocks[i].
-inline QByteArray memoIV(const std::vector<std::string> &notes, int blockSize, std::vector<int> *blocks = nullptr)
+inline QByteArray memoIV(const std::vector<std::string> &notes, int blockSize,
+                         std::vector<int> *blocks = nullptr)
 {
     QByteArray b(blockSize, '\0');
     putLe(b, 20, quint32(blockSize), 2);

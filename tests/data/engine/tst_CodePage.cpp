@@ -53,13 +53,22 @@ void tst_CodePage::toAnsi_data()
     QTest::addColumn<int>("codePage");
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<QByteArray>("ansi");
-    QTest::newRow("437 umlauts") << 437 << QByteArray("Gr\x94\xE1" "e \x8Emter \x81\x84\x99\x9A") << QByteArray("Gr\xF6\xDF" "e \xC4mter \xFC\xE4\xD6\xDC");
-    QTest::newRow("850 umlauts and section") << 850 << QByteArray("\x84\xF5") << QByteArray("\xE4\xA7");
-    QTest::newRow("437 box drawing has no ANSI") << 437 << QByteArray("a\xC9z") << QByteArray("a?z");
-    QTest::newRow("852 Czech letters") << 852 << QByteArray("\x9F\xA7\x84") << QByteArray("?\x9E\xE4"); // č ž ä
-    QTest::newRow("1250 Polish letters") << 1250 << QByteArray("\xB9\xE4\xDF") << QByteArray("?\xE4\xDF"); // ą ä ß
+    QTest::newRow("437 umlauts") << 437
+                                 << QByteArray("Gr\x94\xE1"
+                                               "e \x8Emter \x81\x84\x99\x9A")
+                                 << QByteArray("Gr\xF6\xDF"
+                                               "e \xC4mter \xFC\xE4\xD6\xDC");
+    QTest::newRow("850 umlauts and section")
+        << 850 << QByteArray("\x84\xF5") << QByteArray("\xE4\xA7");
+    QTest::newRow("437 box drawing has no ANSI")
+        << 437 << QByteArray("a\xC9z") << QByteArray("a?z");
+    QTest::newRow("852 Czech letters")
+        << 852 << QByteArray("\x9F\xA7\x84") << QByteArray("?\x9E\xE4"); // č ž ä
+    QTest::newRow("1250 Polish letters")
+        << 1250 << QByteArray("\xB9\xE4\xDF") << QByteArray("?\xE4\xDF"); // ą ä ß
     QTest::newRow("1251 Cyrillic") << 1251 << QByteArray("\xC0\xE0 x") << QByteArray("?? x");
-    QTest::newRow("1252 unchanged") << 1252 << QByteArray("\x80\xE4\x81") << QByteArray("\x80\xE4\x81");
+    QTest::newRow("1252 unchanged")
+        << 1252 << QByteArray("\x80\xE4\x81") << QByteArray("\x80\xE4\x81");
     QTest::newRow("unsupported 866") << 866 << QByteArray("ab\x80") << QByteArray("ab?");
 }
 

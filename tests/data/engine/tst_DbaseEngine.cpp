@@ -12,16 +12,19 @@ Q_DECLARE_METATYPE(dbase::Status)
 
 namespace {
 
-const std::vector<fixture::Field> kNoteFields = {{"NAME", 'C', 10}, {"KLASSE", 'N', 4}, {"TEXT", 'M', 10}};
+const std::vector<fixture::Field> kNoteFields = {
+    {"NAME", 'C', 10}, {"KLASSE", 'N', 4}, {"TEXT", 'M', 10}};
 
 // Municipality rows for the writer: name, state, MIN, KLASSE, note.
-std::vector<std::string> municipality(const std::string &name, const std::string &bl, const std::string &min,
-                                      const std::string &klasse, const std::string &note = {})
+std::vector<std::string> municipality(const std::string &name, const std::string &bl,
+                                      const std::string &min, const std::string &klasse,
+                                      const std::string &note = {})
 {
     std::string lower = name;
     for (char &c : lower)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    return {name, "10101", "Bezirk", bl, "47.00", "15.00", "100", min, "300", "120", "150", klasse, lower, note};
+    return {name, "10101", "Bezirk", bl,    "47.00", "15.00", "100",
+            min,  "300",   "120",    "150", klasse,  lower,   note};
 }
 
 // Names of the walk from the current engine position onwards, field 1.
@@ -60,8 +63,8 @@ private slots:
     void switchFailures();
 
 private:
-    QString writeTable(const QString &name, const std::vector<std::string> &records, const std::string &deleted = {},
-                       quint8 flags28 = 0);
+    QString writeTable(const QString &name, const std::vector<std::string> &records,
+                       const std::string &deleted = {}, quint8 flags28 = 0);
     Status open(const QString &name, std::unique_ptr<EngineCursor> &cursor);
     QString errorLines() const;
 
@@ -80,7 +83,8 @@ void tst_DbaseEngine::init()
 QString tst_DbaseEngine::writeTable(const QString &name, const std::vector<std::string> &records,
                                     const std::string &deleted, quint8 flags28)
 {
-    QByteArray bytes = fixture::table({{"NAME", 'C', 10}, {"KLASSE", 'N', 4}}, records, 0x03, 0x57, deleted);
+    QByteArray bytes =
+        fixture::table({{"NAME", 'C', 10}, {"KLASSE", 'N', 4}}, records, 0x03, 0x57, deleted);
     bytes[28] = char(flags28);
     const QString path = m_dir->filePath(name);
     return fixture::write(path, bytes) ? path : QString();
@@ -89,7 +93,8 @@ QString tst_DbaseEngine::writeTable(const QString &name, const std::vector<std::
 Status tst_DbaseEngine::open(const QString &name, std::unique_ptr<EngineCursor> &cursor)
 {
     const std::string dir = m_dir->path().toStdString();
-    return m_engine->openTable(dir, name.toStdString(), m_engine->driverFor(dir, name.toStdString()), cursor);
+    return m_engine->openTable(dir, name.toStdString(),
+                               m_engine->driverFor(dir, name.toStdString()), cursor);
 }
 
 // The error stack as the cursor would read it: one line per entry.
@@ -108,9 +113,11 @@ void tst_DbaseEngine::driverRule_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QStringList>("beside");
     QTest::addColumn<QString>("driver");
-    QTest::newRow("plain dBASE") << "CD_GIS.DBF" << QStringList{"CD_GIS.DBT", "CD_GIS.MDX"} << "DBASE";
+    QTest::newRow("plain dBASE") << "CD_GIS.DBF" << QStringList{"CD_GIS.DBT", "CD_GIS.MDX"}
+                                 << "DBASE";
     QTest::newRow("FPT beside") << "CD_GIS.DBF" << QStringList{"CD_GIS.FPT"} << "FOXPRO";
-    QTest::newRow("CDX beside, lower case") << "CD_GIS.DBF" << QStringList{"cd_gis.cdx"} << "FOXPRO";
+    QTest::newRow("CDX beside, lower case")
+        << "CD_GIS.DBF" << QStringList{"cd_gis.cdx"} << "FOXPRO";
     QTest::newRow("mixed case table name") << "Cd_Gis.dbf" << QStringList{"CD_GIS.Fpt"} << "FOXPRO";
     QTest::newRow("FPT of another table") << "CD_GIS.DBF" << QStringList{"OTHER.FPT"} << "DBASE";
     QTest::newRow("Paradox") << "CD_GIS.DB" << QStringList{} << "PARADOX";
@@ -124,7 +131,9 @@ void tst_DbaseEngine::driverRule()
     QFETCH(QStringList, beside);
     for (const QString &f : beside)
         QVERIFY(fixture::write(m_dir->filePath(f), "x"));
-    QTEST(QString::fromStdString(m_engine->driverFor(m_dir->path().toStdString(), table.toStdString())), "driver");
+    QTEST(QString::fromStdString(
+              m_engine->driverFor(m_dir->path().toStdString(), table.toStdString())),
+          "driver");
 }
 
 // A dBASE table with a stray .CDX beside it gets the FoxPro driver, and still
@@ -133,8 +142,9 @@ void tst_DbaseEngine::foxProDriverOnDbaseTable()
 {
     std::vector<int> blocks;
     QVERIFY(fixture::write(m_dir->filePath("T.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
-    QVERIFY(fixture::write(m_dir->filePath("T.DBF"),
-                           fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
+    QVERIFY(fixture::write(
+        m_dir->filePath("T.DBF"),
+        fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
     QVERIFY(fixture::write(m_dir->filePath("t.cdx"), "x"));
     QCOMPARE(m_engine->driverFor(m_dir->path().toStdString(), "T.DBF"), std::string("FOXPRO"));
     std::unique_ptr<EngineCursor> cursor;
@@ -150,9 +160,11 @@ void tst_DbaseEngine::foxProDriverOnDbaseTable()
 void tst_DbaseEngine::companionFilesInAnyLetterCase()
 {
     std::vector<int> blocks;
-    QVERIFY(fixture::write(m_dir->filePath("CD_GIS.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
-    QVERIFY(fixture::write(m_dir->filePath("cd_gis.dbf"),
-                           fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
+    QVERIFY(
+        fixture::write(m_dir->filePath("CD_GIS.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
+    QVERIFY(fixture::write(
+        m_dir->filePath("cd_gis.dbf"),
+        fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
     std::string record, note;
@@ -173,15 +185,25 @@ void tst_DbaseEngine::openFailuresNameTheFile_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("no table") << "none" << status::FileNotFound << "Datei nicht gefunden." << "CD_GIS.DBF" << "";
-    QTest::newRow("truncated table") << "truncated" << status::TableDamaged << "Die Tabelle ist beschädigt."
-                                     << "CD_GIS.DBF" << "gibt 3 Datensätze an";
-    QTest::newRow("production index flag, no MDX") << "flag" << status::FileNotFound << "Datei nicht gefunden."
-                                                   << "CD_GIS.MDX" << "Produktionsindex";
-    QTest::newRow("memo file missing") << "nomemo" << status::FileNotFound << "Datei nicht gefunden."
-                                       << "CD_GIS.DBT" << "Memodatei";
+    QTest::newRow("no table") << "none" << status::FileNotFound << "Datei nicht gefunden."
+                              << "CD_GIS.DBF"
+                              << "";
+    QTest::newRow("truncated table")
+        << "truncated" << status::TableDamaged << "Die Tabelle ist beschädigt."
+        << "CD_GIS.DBF"
+        << "gibt 3 Datensätze an";
+    QTest::newRow("production index flag, no MDX")
+        << "flag" << status::FileNotFound << "Datei nicht gefunden."
+        << "CD_GIS.MDX"
+        << "Produktionsindex";
+    QTest::newRow("memo file missing")
+        << "nomemo" << status::FileNotFound << "Datei nicht gefunden."
+        << "CD_GIS.DBT"
+        << "Memodatei";
     QTest::newRow("dBASE 7") << "seven" << status::UnsupportedVersion
-                             << "Diese Tabellenversion wird nicht unterstützt." << "CD_GIS.DBF" << "dBASE 7";
+                             << "Diese Tabellenversion wird nicht unterstützt."
+                             << "CD_GIS.DBF"
+                             << "dBASE 7";
 }
 
 // The status has its German text, and the error stack names the file and what is wrong.
@@ -308,9 +330,11 @@ void tst_DbaseEngine::memoBlankness()
 void tst_DbaseEngine::memoFileShrinksWhileOpen()
 {
     std::vector<int> blocks;
-    QVERIFY(fixture::write(m_dir->filePath("T.DBT"), fixture::memoIV({"Keller", "Dachboden"}, 512, &blocks)));
-    QVERIFY(fixture::write(m_dir->filePath("T.DBF"),
-                           fixture::table(kNoteFields, {"a             " + fixture::memoRef(blocks[1])})));
+    QVERIFY(fixture::write(m_dir->filePath("T.DBT"),
+                           fixture::memoIV({"Keller", "Dachboden"}, 512, &blocks)));
+    QVERIFY(fixture::write(
+        m_dir->filePath("T.DBF"),
+        fixture::table(kNoteFields, {"a             " + fixture::memoRef(blocks[1])})));
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("T.DBF", cursor), status::Ok);
     QVERIFY(QFile::resize(m_dir->filePath("T.DBF"), 10)); // the records are held in memory
@@ -330,8 +354,9 @@ void tst_DbaseEngine::tagOrdersAndKeySearch()
     TableWriter writer(path, 0x57);
     std::string error;
     QVERIFY(writer.open(error));
-    for (const auto &row : {municipality("Wiener Neustadt", "N", "40", "2"), municipality("Graz", "St", "abc", "1"),
-                            municipality("Wien", "W", "120", "-5"), municipality("Aach", "V", "7", "")})
+    for (const auto &row :
+         {municipality("Wiener Neustadt", "N", "40", "2"), municipality("Graz", "St", "abc", "1"),
+          municipality("Wien", "W", "120", "-5"), municipality("Aach", "V", "7", "")})
         QVERIFY2(writer.append(row, error), error.c_str());
     QVERIFY2(writer.finish(true, error), error.c_str());
 
@@ -348,8 +373,8 @@ void tst_DbaseEngine::tagOrdersAndKeySearch()
     QVERIFY(!facts.isExpression);
 
     // Key search: the first key >= the text; past every key, the end of the order.
-    const QList<QPair<QString, QString>> searches = {{"wien", "Wien"}, {"wiene", "Wiener Neustadt"},
-                                                      {"", "Aach"}, {"zzz", ""}};
+    const QList<QPair<QString, QString>> searches = {
+        {"wien", "Wien"}, {"wiene", "Wiener Neustadt"}, {"", "Aach"}, {"zzz", ""}};
     for (const auto &[text, found] : searches) {
         std::string buffer, key;
         QCOMPARE(cursor->blankRecord(buffer), status::Ok);
@@ -387,12 +412,14 @@ void tst_DbaseEngine::switchFailures()
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("T.DBF", cursor), status::Ok);
     QCOMPARE(cursor->switchToIndex("", "GEMEINDE", false), status::TagNotFound);
-    QCOMPARE(QString::fromStdString(m_engine->errorText(status::TagNotFound)), QString("Index existiert nicht."));
+    QCOMPARE(QString::fromStdString(m_engine->errorText(status::TagNotFound)),
+             QString("Index existiert nicht."));
     QVERIFY(errorLines().contains("GEMEINDE"));
     QCOMPARE(cursor->openIndexFile("NONE.MDX"), status::FileNotFound);
     QVERIFY(errorLines().contains("NONE.MDX"));
     std::string key;
-    QCOMPARE(cursor->extractKey(std::string(cursor->properties().recordSize, ' '), key), status::InvalidParameter);
+    QCOMPARE(cursor->extractKey(std::string(cursor->properties().recordSize, ' '), key),
+             status::InvalidParameter);
     QCOMPARE(cursor->close(), status::Ok);
     std::string record;
     RecordProps props;

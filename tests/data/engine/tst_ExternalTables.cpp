@@ -18,7 +18,8 @@ QString fixture(const QString &name)
     return qEnvironmentVariable("GD_SOURCE_DIR") + "/tests/data/engine/fixtures/" + name;
 }
 
-bool run(const QString &program, const QStringList &args, const QString &dir, QByteArray *out = nullptr)
+bool run(const QString &program, const QStringList &args, const QString &dir,
+         QByteArray *out = nullptr)
 {
     QProcess p;
     p.setWorkingDirectory(dir);
@@ -36,7 +37,8 @@ bool run(const QString &program, const QStringList &args, const QString &dir, QB
 // logical, note ("" for blank). The fifth record is deleted by both writers.
 const QList<QStringList> kExpected = {
     {"Aachen", "Städteregion Aachen", "45.5", "12", "20010315", "T", "Erste Messung; Keller"},
-    {"Bad Tölz", "Bad Tölz-Wolfratshausen", "120.25", "3", "19991102", "F", "Granituntergrund, erhöhte Werte gemessen"},
+    {"Bad Tölz", "Bad Tölz-Wolfratshausen", "120.25", "3", "19991102", "F",
+     "Granituntergrund, erhöhte Werte gemessen"},
     {"Zwiesel", "Regen", "310", "27", "20030730", "T", ""},
     {"Überlingen", "Bodenseekreis", "", "0", "", "", "Keine Daten"},
 };
@@ -83,11 +85,16 @@ void tst_ExternalTables::readsTablesOfOtherWriters_data()
     QTest::addColumn<QStringList>("args"); // the output name goes after the CSV
     QTest::addColumn<int>("version");
     QTest::addColumn<int>("codePage");
-    QTest::newRow("python3-dbf, dBASE III, cp850") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850"} << 0x83 << 850;
-    QTest::newRow("python3-dbf, dBASE III, cp437") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp437"} << 0x83 << 437;
-    QTest::newRow("python3-dbf, FoxPro with FPT") << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850", "fp"} << 0xF5 << 850;
-    QTest::newRow("Perl XBase, dBASE IV") << "perl" << QStringList{fixture("csv2dbf4.pl"), "0x8B"} << 0x8B << 1252;
-    QTest::newRow("Perl XBase, dBASE III") << "perl" << QStringList{fixture("csv2dbf4.pl"), "3"} << 0x83 << 1252;
+    QTest::newRow("python3-dbf, dBASE III, cp850")
+        << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850"} << 0x83 << 850;
+    QTest::newRow("python3-dbf, dBASE III, cp437")
+        << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp437"} << 0x83 << 437;
+    QTest::newRow("python3-dbf, FoxPro with FPT")
+        << "/usr/bin/python3" << QStringList{fixture("csv2dbf3.py"), "cp850", "fp"} << 0xF5 << 850;
+    QTest::newRow("Perl XBase, dBASE IV")
+        << "perl" << QStringList{fixture("csv2dbf4.pl"), "0x8B"} << 0x8B << 1252;
+    QTest::newRow("Perl XBase, dBASE III")
+        << "perl" << QStringList{fixture("csv2dbf4.pl"), "3"} << 0x83 << 1252;
 }
 
 void tst_ExternalTables::readsTablesOfOtherWriters()
@@ -103,7 +110,8 @@ void tst_ExternalTables::readsTablesOfOtherWriters()
     engine->start();
     std::unique_ptr<EngineCursor> cursor;
     const std::string d = dir.path().toStdString();
-    QCOMPARE(engine->openTable(d, "RADON.DBF", engine->driverFor(d, "RADON.DBF"), cursor), status::Ok);
+    QCOMPARE(engine->openTable(d, "RADON.DBF", engine->driverFor(d, "RADON.DBF"), cursor),
+             status::Ok);
     int codePage = 0;
     QCOMPARE(cursor->cursorLocale(codePage), status::Ok);
     QTEST(codePage, "codePage");
@@ -132,8 +140,8 @@ void tst_ExternalTables::dbfDumpReadsOurTable()
     std::string error;
     QVERIFY(writer.open(error));
     const std::vector<std::vector<std::string>> rows = {
-        {"Rosenweiß an der Drau", "39608", "Tulln", "N", "48.64", "15.80", "152", "54", "489", "155", "215", "2",
-         "rosenweiß an der drau", "Werte über 400 Bq/m³ im Keller."},
+        {"Rosenweiß an der Drau", "39608", "Tulln", "N", "48.64", "15.80", "152", "54", "489",
+         "155", "215", "2", "rosenweiß an der drau", "Werte über 400 Bq/m³ im Keller."},
         {"Öd", "1", "Gmünd", "St", "", "", "", "", "", "", "", "-5", "öd", ""},
         {"Leer", "", "", "", "", "", "", "", "", "", "", "", "leer", std::string(700, 'n')},
     };
@@ -143,7 +151,8 @@ void tst_ExternalTables::dbfDumpReadsOurTable()
 
     QByteArray out;
     QVERIFY(run("dbf_dump", {"--fs", "|", "CD_GIS.DBF"}, dir.path(), &out));
-    const QStringList lines = QString::fromStdString(CodePage::ansiToUtf8(out.toStdString())).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromStdString(CodePage::ansiToUtf8(out.toStdString()))
+                                  .split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), int(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const QStringList fields = lines[int(r)].split('|');

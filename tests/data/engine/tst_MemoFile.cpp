@@ -49,7 +49,8 @@ void tst_MemoFile::flavours_data()
     QTest::addColumn<int>("blockSize");
 
     const std::vector<std::string> notes = {"Keller", kLong, kFull, kBreaks};
-    auto row = [&](const char *name, const QByteArray &bytes, const std::vector<int> &blocks, bool iv, int size) {
+    auto row = [&](const char *name, const QByteArray &bytes, const std::vector<int> &blocks,
+                   bool iv, int size) {
         QTest::newRow(name) << bytes << QList<int>(blocks.begin(), blocks.end()) << iv << size;
     };
     std::vector<int> b;
@@ -170,7 +171,9 @@ void tst_MemoFile::foxPro()
     QByteArray note("\x00\x00\x00\x01\x00\x00\x00\x05Hallo", 13);
     bytes += note;
     bytes.resize(512 + 64, '\0');
-    bytes += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03" "abc", 11); // not a note type
+    bytes += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03"
+                        "abc",
+                        11); // not a note type
     QTemporaryDir dir;
     const QString path = dir.filePath("T.FPT");
     QVERIFY(fixture::write(path, bytes));
@@ -203,7 +206,9 @@ void tst_MemoFile::blockOf()
 {
     QFETCH(QByteArray, field);
     QFETCH(bool, binary);
-    QTEST(uint(MemoFile::blockOf(std::string_view(field.constData(), std::size_t(field.size())), binary)), "block");
+    QTEST(uint(MemoFile::blockOf(std::string_view(field.constData(), std::size_t(field.size())),
+                                 binary)),
+          "block");
 }
 
 void tst_MemoFile::tooShortHeader()
@@ -213,7 +218,8 @@ void tst_MemoFile::tooShortHeader()
     QVERIFY(fixture::write(path, QByteArray(10, '\0')));
     std::unique_ptr<MemoFile> memo;
     std::string problem;
-    QCOMPARE(MemoFile::open(path.toStdString(), MemoFile::Kind::Dbase, memo, problem), status::MemoDamaged);
+    QCOMPARE(MemoFile::open(path.toStdString(), MemoFile::Kind::Dbase, memo, problem),
+             status::MemoDamaged);
     QVERIFY(!memo);
 }
 

@@ -26,7 +26,8 @@ QByteArray readAll(const QString &path)
 }
 
 // Runs a tool; its standard output, or a null array when it failed.
-QByteArray run(const QString &program, const QStringList &args, int *exitCode = nullptr, QByteArray *err = nullptr)
+QByteArray run(const QString &program, const QStringList &args, int *exitCode = nullptr,
+               QByteArray *err = nullptr)
 {
     QProcess p;
     p.start(program, args);
@@ -64,8 +65,10 @@ void tst_TableDump::dumpMatchesExpectedText_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("info") << "0x57" << QStringList{"--info"} << "expected/small-info.txt";
     QTest::newRow("records") << "0x57" << QStringList{} << "expected/small-records.csv";
-    QTest::newRow("records of a cp850 table") << "0x10" << QStringList{} << "expected/small-records.csv";
-    QTest::newRow("POTENTIAL order") << "0x57" << QStringList{"--order", "POTENTIAL"} << "expected/small-potential.csv";
+    QTest::newRow("records of a cp850 table")
+        << "0x10" << QStringList{} << "expected/small-records.csv";
+    QTest::newRow("POTENTIAL order")
+        << "0x57" << QStringList{"--order", "POTENTIAL"} << "expected/small-potential.csv";
 }
 
 void tst_TableDump::dumpMatchesExpectedText()
@@ -75,7 +78,8 @@ void tst_TableDump::dumpMatchesExpectedText()
     QFETCH(QString, expected);
     QTemporaryDir dir;
     const QString table = dir.filePath("SMALL.DBF");
-    QVERIFY(!run(tool("tablewriter"), {"--ldid", ldid, sourceFile("fixtures/small.csv"), table}).isNull());
+    QVERIFY(!run(tool("tablewriter"), {"--ldid", ldid, sourceFile("fixtures/small.csv"), table})
+                 .isNull());
     const QByteArray out = run(tool("tabledump"), dumpArgs << table);
     QVERIFY(!out.isNull());
     const QByteArray want = readAll(sourceFile(expected));
@@ -87,7 +91,8 @@ void tst_TableDump::damagedTableIsReported()
 {
     QTemporaryDir dir;
     const QString table = dir.filePath("SMALL.DBF");
-    QVERIFY(!run(tool("tablewriter"), {"--no-index", sourceFile("fixtures/small.csv"), table}).isNull());
+    QVERIFY(!run(tool("tablewriter"), {"--no-index", sourceFile("fixtures/small.csv"), table})
+                 .isNull());
     QVERIFY(!QFile::exists(dir.filePath("SMALL.MDX")));
     QVERIFY(QFile::resize(table, 481 + 132 * 2));
     int code = 0;
@@ -97,7 +102,8 @@ void tst_TableDump::damagedTableIsReported()
     const QString message = QString::fromUtf8(err);
     QVERIFY2(message.contains("Die Tabelle ist beschädigt."), qPrintable(message));
     QVERIFY2(message.contains("Datei: " + table), qPrintable(message));
-    QVERIFY2(message.contains("gibt 4 Datensätze an, die Datei enthält aber nur 2"), qPrintable(message));
+    QVERIFY2(message.contains("gibt 4 Datensätze an, die Datei enthält aber nur 2"),
+             qPrintable(message));
 }
 
 // cp437 has no "³": the writer stores '?' and says so.
@@ -107,7 +113,8 @@ void tst_TableDump::writerWarnsOfLostCharacters()
     const QString table = dir.filePath("SMALL.DBF");
     int code = -1;
     QByteArray err;
-    run(tool("tablewriter"), {"--ldid", "0x0F", sourceFile("fixtures/small.csv"), table}, &code, &err);
+    run(tool("tablewriter"), {"--ldid", "0x0F", sourceFile("fixtures/small.csv"), table}, &code,
+        &err);
     QCOMPARE(code, 0);
     QVERIFY2(err.contains("Satz 3, TEXT: Zeichen ohne Entsprechung"), err.constData());
     const QByteArray out = run(tool("tabledump"), {table});
@@ -118,12 +125,17 @@ void tst_TableDump::writerRefusesBadInput_data()
 {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QString>("message");
-    const QByteArray header = "GEMEINDE,GEMNR,BEZIRK,BL,BREITE,LÄNGE,MITTEL,MIN,MAX,JAHRESMITT,POTENTIAL,KLASSE,KLEINGEM,TEXT\n";
-    QTest::newRow("KLASSE not a number") << header + "A,1,B,W,1,1,1,1,1,1,1,x,a,\n" << "keine ganze Zahl";
-    QTest::newRow("KLASSE too wide") << header + "A,1,B,W,1,1,1,1,1,1,1,12345,a,\n" << "keine ganze Zahl";
+    const QByteArray header = "GEMEINDE,GEMNR,BEZIRK,BL,BREITE,LÄNGE,MITTEL,MIN,MAX,JAHRESMITT,"
+                              "POTENTIAL,KLASSE,KLEINGEM,TEXT\n";
+    QTest::newRow("KLASSE not a number") << header + "A,1,B,W,1,1,1,1,1,1,1,x,a,\n"
+                                         << "keine ganze Zahl";
+    QTest::newRow("KLASSE too wide") << header + "A,1,B,W,1,1,1,1,1,1,1,12345,a,\n"
+                                     << "keine ganze Zahl";
     QTest::newRow("missing field") << QByteArray("GEMEINDE,GEMNR\nA,1\n") << "Spalten statt 14";
-    QTest::newRow("unclosed quote") << header + "A,1,B,W,1,1,1,1,1,1,1,1,a,\"open\n" << "nicht geschlossen";
-    QTest::newRow("short record") << header + "A,1,B\n" << "3 Werte statt 14";
+    QTest::newRow("unclosed quote") << header + "A,1,B,W,1,1,1,1,1,1,1,1,a,\"open\n"
+                                    << "nicht geschlossen";
+    QTest::newRow("short record") << header + "A,1,B\n"
+                                  << "3 Werte statt 14";
 }
 
 void tst_TableDump::writerRefusesBadInput()
