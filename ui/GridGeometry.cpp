@@ -17,11 +17,12 @@ int GridGeometry::rowsThatFit() const
     return below > 0 ? below / pitch : 0;
 }
 
+// The last column's trailing line may fall outside, as a row's may below.
 int GridGeometry::contentWidth() const
 {
-    int width = IndicatorWidth + LineWidth;
+    int width = IndicatorWidth;
     for (const Span &span : m_columns)
-        width += span.width + LineWidth;
+        width += LineWidth + span.width;
     return width;
 }
 

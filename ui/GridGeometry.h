@@ -33,7 +33,7 @@ public:
     // Data rows that fit below the title row; a row fits even when its trailing
     // line falls outside.
     int rowsThatFit() const;
-    // Width of the indicator column, all shown columns and their lines.
+    // Width of the indicator column, all shown columns and the lines between them.
     int contentWidth() const;
 
     // Sideways offset of the data columns (the indicator column stays in place).

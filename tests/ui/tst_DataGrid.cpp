@@ -21,6 +21,7 @@ private slots:
     void rowCount_data();
     void rowCount();
     void horizontalBarOnlyWhenColumnsDoNotFit();
+    void shownColumnsFitInTheirWidthsPlus18();
     void currentRowAfterFirstAndLast();
     void currentRowWithFewRecords();
     void currentRowAfterCentredSearch_data();
@@ -140,6 +141,25 @@ void tst_DataGrid::horizontalBarOnlyWhenColumnsDoNotFit()
     QTRY_VERIFY(!f.grid->horizontalScrollBar()->isVisible());
     QVERIFY(f.grid->rowCount() >= rowsWithBar);
     QCOMPARE(f.cursor().windowCapacity(), f.grid->rowCount());
+}
+
+// The window gives the grid a client width of the shown widths + 18 (the indicator
+// column and one line per column): everything fits, the last line may fall outside.
+void tst_DataGrid::shownColumnsFitInTheirWidthsPlus18()
+{
+    GridFixture f;
+    QVERIFY(f.showWithFocus());
+    int widths = 0;
+    for (int column : {0, 2, 3, 7, 8, 9, 10})
+        widths += f.grid->column(column).width();
+    const int nonClient = f.grid->width() - f.grid->viewport()->width();
+    f.grid->resize(widths + 18 + nonClient, 165);
+    QTRY_COMPARE(f.grid->viewport()->width(), widths + 18);
+    QVERIFY(!f.grid->horizontalScrollBar()->isVisible());
+    const int textHeight = QFontMetrics(GridFixture::gridFont()).height();
+    QCOMPARE(f.grid->rowCount(), (161 - (textHeight + 4)) / (textHeight + 5)); // 8 for 13
+    f.grid->resize(widths + 17 + nonClient, 165);
+    QTRY_VERIFY(f.grid->horizontalScrollBar()->isVisible());
 }
 
 void tst_DataGrid::currentRowAfterFirstAndLast()
