@@ -36,7 +36,11 @@ std::optional<std::string> FileLookup::find(const std::string &directory, const 
 {
     std::error_code ec;
     const fs::path exact = directoryPath(directory) / name;
-    if (fs::is_regular_file(exact, ec))
+    if (fs::is_regular_file(fs::status(exact, ec)))
+        return joined(directory, name);
+    // A directory we may not search: the name as given, so that opening the file
+    // reports the missing permission rather than a file that is not there.
+    if (ec == std::errc::permission_denied)
         return joined(directory, name);
     // A name with a directory part is looked for only as given.
     if (name.find('/') != std::string::npos)

@@ -19,7 +19,7 @@ Status ReadOnlyFile::open(const std::string &path, std::string &problem)
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0) {
         const int err = errno;
-        problem = std::strerror(err);
+        problem = err == EACCES ? "Keine Berechtigung, die Datei zu lesen." : std::strerror(err);
         return err == ENOENT ? status::FileNotFound : status::FileUnreadable;
     }
     struct stat st {};
