@@ -17,7 +17,7 @@ run_and_compare() {
     xdotool mousemove --window "$main" 100 200 click 1 key --window "$main" Down Down Next
     python3 "$HERE/wm_close.py" "$main"
     wait_exit || fail "$what: still running after the main window was closed"
-    [ "$APP_CODE" -eq 0 ] || fail "$what: exit code $APP_CODE, expected 0"
+    [ "$APP_CODE" -eq 0 ] || fail "$what: exit code $APP_CODE, expected 0: $(tail -n 20 "$TMP_ROOT/viewer.log")"
     after=$(snapshot "$dir")
     [ "$before" = "$after" ] || fail "$what: the directory changed:
 $(diff <(echo "$before") <(echo "$after"))"

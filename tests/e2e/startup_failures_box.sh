@@ -54,5 +54,5 @@ box=$(wait_window '^Anwendungsfehler$') || fail "no Anwendungsfehler box ($(cat 
 xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
 xdotool key Return
 wait_exit || fail "program still running after the box was answered"
-[ "$APP_CODE" -eq 1 ] || fail "exit code $APP_CODE, expected 1"
+[ "$APP_CODE" -eq 1 ] || fail "exit code $APP_CODE, expected 1: $(tail -n 20 "$TMP_ROOT/viewer.log")"
 echo "PASS"

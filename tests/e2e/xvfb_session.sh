@@ -63,7 +63,10 @@ start_viewer_in() {
         command -v setpriv >/dev/null || exit 77
         run=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
     fi
+    # In a sanitizer build a report ends the program with 86, which no case expects.
     (cd "$dir" && exec "${run[@]}" env -u QT_QPA_PLATFORM HOME="$TMP_ROOT" XDG_RUNTIME_DIR= \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86" \
+        UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86" \
         "$VIEWER") >"$TMP_ROOT/viewer.log" 2>&1 &
     APP_PID=$!
 }
