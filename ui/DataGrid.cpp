@@ -383,14 +383,16 @@ void DataGrid::paintRow(GridPainter &cells, const GridGeometry &geometry, int ro
                         const QRect &exposed) const
 {
     const bool title = row == GridGeometry::TitleRow;
-    const int height = (title ? geometry.titleHeight() : geometry.rowHeight()) + GridGeometry::LineWidth;
+    const int height =
+        (title ? geometry.titleHeight() : geometry.rowHeight()) + GridGeometry::LineWidth;
     if (!exposed.intersects(QRect(0, geometry.rowTop(row), viewport()->width(), height)))
         return;
     const bool current = !title && row == currentRow();
     const bool selected = current && hasFocus();
     for (const GridGeometry::Span &span : geometry.columns()) {
         const QRect cell = geometry.cellRect(span.column, row);
-        if (!exposed.intersects(cell.adjusted(0, 0, 1, 1)) || cell.right() < GridGeometry::IndicatorWidth)
+        if (!exposed.intersects(cell.adjusted(0, 0, 1, 1)) ||
+            cell.right() < GridGeometry::IndicatorWidth)
             continue;
         const GridColumn &col = column(span.column);
         if (title)
@@ -465,7 +467,8 @@ void DataGrid::mouseReleaseEvent(QMouseEvent *event)
     const GridGeometry geometry = gridGeometry();
     const int row = geometry.rowAt(pos.y());
     const int col = geometry.columnAt(pos.x());
-    if (row == GridGeometry::NoCell || col == GridGeometry::NoCell || col == GridGeometry::IndicatorColumn)
+    if (row == GridGeometry::NoCell || col == GridGeometry::NoCell ||
+        col == GridGeometry::IndicatorColumn)
         return;
     if (row == GridGeometry::TitleRow)
         emit titleClick(col);

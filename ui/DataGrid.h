@@ -117,8 +117,8 @@ private:
     QPointer<TableCursor> m_cursor;
     bool m_attached = false;
     std::vector<GridColumn> m_columns;
-    int m_firstShown = 0;    // window index of the record on the top row
-    int m_markRow = -1;      // row where the current-record mark was last placed
+    int m_firstShown = 0; // window index of the record on the top row
+    int m_markRow = -1;   // row where the current-record mark was last placed
     int m_currentColumn = 0;
     QFont m_titleFont;
     bool m_titleFontSet = false;

@@ -51,8 +51,8 @@ QAccessible::Role DataGridAccessibleCell::role() const
 
 bool DataGridAccessibleCell::isCurrent() const
 {
-    return isValid() && m_row >= 0 && m_row == m_grid->currentRow()
-           && m_gridColumn == m_grid->currentColumn();
+    return isValid() && m_row >= 0 && m_row == m_grid->currentRow() &&
+           m_gridColumn == m_grid->currentColumn();
 }
 
 QAccessible::State DataGridAccessibleCell::state() const

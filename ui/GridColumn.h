@@ -26,7 +26,7 @@ public:
     // "0" times the field's display width + 4, at least the caption's width + 4.
     int width() const;
 
-    Qt::Alignment alignment() const; // the field's alignment
+    Qt::Alignment alignment() const;            // the field's alignment
     void setAlignment(Qt::Alignment alignment); // sets the field's alignment
 
     QColor titleColor() const; // resolved against the grid's palette

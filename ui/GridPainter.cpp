@@ -4,8 +4,8 @@
 #include <QPainter>
 
 namespace {
-constexpr int TextTop = 2;   // text top below the cell's top edge
-constexpr int LeftInset = 2; // left-aligned text starts here
+constexpr int TextTop = 2;    // text top below the cell's top edge
+constexpr int LeftInset = 2;  // left-aligned text starts here
 constexpr int RightInset = 3; // right-aligned text ends this far from the right edge
 // Black pixels per row of the current-record mark, from its left edge.
 constexpr int MarkRowWidths[GridPainter::MarkHeight] = {1, 2, 3, 4, 5, 6, 5, 4, 3, 2, 1};
@@ -55,7 +55,7 @@ QRect GridPainter::markRect(const QRect &cell)
 {
     const QRect inner = cell.adjusted(1, 1, -1, -1);
     const int innerRight = inner.x() + inner.width(); // exclusive right edge
-    const int cellBottom = cell.y() + cell.height(); // exclusive bottom edge
+    const int cellBottom = cell.y() + cell.height();  // exclusive bottom edge
     const int top = (cell.y() + cellBottom - MarkHeight) / 2;
     return QRect(innerRight - 1 - MarkWidth, top, MarkWidth, MarkHeight);
 }

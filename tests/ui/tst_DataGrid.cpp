@@ -1,13 +1,12 @@
 // DBGrid1 as it is laid out, follows Table1, paints and answers assistive technology.
 // Mouse, keyboard and record-bar moves are in tst_DataGridInput.
-#include "GridFixture.h"
 #include "DataGridAccessible.h"
+#include "GridFixture.h"
 #include "GridPainter.h"
 
 #include <QAccessible>
 #include <QScreen>
 #include <QWindow>
-
 
 class tst_DataGrid : public QObject
 {
@@ -91,13 +90,15 @@ void tst_DataGrid::columnWidthFollowsFont()
     QFont bigger = GridFixture::gridFont();
     bigger.setPixelSize(22);
     f.grid->setFont(bigger);
-    QCOMPARE(f.grid->column(0).width(), QFontMetrics(bigger).horizontalAdvance(QLatin1Char('0')) * 30 + 4);
+    QCOMPARE(f.grid->column(0).width(),
+             QFontMetrics(bigger).horizontalAdvance(QLatin1Char('0')) * 30 + 4);
     QVERIFY(f.grid->column(0).width() > before);
     // A title wider than its data sets the width: JAHRESMITT has 5 characters.
     QFont titleFont = GridFixture::gridFont();
     titleFont.setPixelSize(30);
     f.grid->setTitleFont(titleFont);
-    QCOMPARE(f.grid->column(9).width(), QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("JAHRESMITT")) + 4);
+    QCOMPARE(f.grid->column(9).width(),
+             QFontMetrics(titleFont).horizontalAdvance(QStringLiteral("JAHRESMITT")) + 4);
 }
 
 void tst_DataGrid::rowCount_data()
@@ -310,12 +311,17 @@ void tst_DataGrid::titleColour()
     QCOMPARE(pixel(image, QPoint(marked.right() - 1, marked.bottom() - 1)), rgb(QColor(0, 255, 0)));
     // The raised edge: light at the top and left, dark at the bottom and right.
     const QPalette palette = f.grid->palette();
-    QCOMPARE(pixel(image, QPoint(marked.right() - 3, marked.top())), rgb(palette.color(QPalette::Light)));
-    QCOMPARE(pixel(image, QPoint(marked.left(), marked.bottom() - 3)), rgb(palette.color(QPalette::Light)));
-    QCOMPARE(pixel(image, QPoint(marked.right() - 3, marked.bottom())), rgb(palette.color(QPalette::Dark)));
-    QCOMPARE(pixel(image, QPoint(marked.right(), marked.bottom() - 3)), rgb(palette.color(QPalette::Dark)));
+    QCOMPARE(pixel(image, QPoint(marked.right() - 3, marked.top())),
+             rgb(palette.color(QPalette::Light)));
+    QCOMPARE(pixel(image, QPoint(marked.left(), marked.bottom() - 3)),
+             rgb(palette.color(QPalette::Light)));
+    QCOMPARE(pixel(image, QPoint(marked.right() - 3, marked.bottom())),
+             rgb(palette.color(QPalette::Dark)));
+    QCOMPARE(pixel(image, QPoint(marked.right(), marked.bottom() - 3)),
+             rgb(palette.color(QPalette::Dark)));
     const QRect plain = f.cell(2, GridGeometry::TitleRow);
-    QCOMPARE(pixel(image, QPoint(plain.right() - 1, plain.bottom() - 1)), rgb(palette.color(QPalette::Button)));
+    QCOMPARE(pixel(image, QPoint(plain.right() - 1, plain.bottom() - 1)),
+             rgb(palette.color(QPalette::Button)));
     // Back to the system colour.
     f.grid->column(0).setTitleColorRole(QPalette::Button);
     QCOMPARE(pixel(f.viewport()->grab().toImage(), QPoint(marked.right() - 1, marked.bottom() - 1)),
@@ -375,7 +381,8 @@ void tst_DataGrid::emptyTableShowsOneRowWithMark()
     QCOMPARE(pixel(image, QPoint(mark.x(), mark.y() + 5)), rgb(QColor(Qt::black)));
     const QRect below = f.cell(0, 1);
     QCOMPARE(pixel(image, below.center()), rgb(QColor(Qt::white))); // no second row
-    QCOMPARE(pixel(image, QPoint(below.x() + below.width(), below.center().y())), rgb(QColor(Qt::white)));
+    QCOMPARE(pixel(image, QPoint(below.x() + below.width(), below.center().y())),
+             rgb(QColor(Qt::white)));
 }
 
 // The pixels that the grid scrolls and the rows it repaints after each move must
@@ -388,7 +395,8 @@ void tst_DataGrid::screenMatchesFullRepaintAfterScrolling()
     const QPoint origin = f.viewport()->mapTo(&f.window, QPoint(0, 0));
     const QSize size = f.viewport()->size();
     auto onScreen = [&] {
-        return screen->grabWindow(f.window.winId(), origin.x(), origin.y(), size.width(), size.height())
+        return screen
+            ->grabWindow(f.window.winId(), origin.x(), origin.y(), size.width(), size.height())
             .toImage()
             .convertToFormat(QImage::Format_RGB32);
     };
@@ -426,11 +434,13 @@ void tst_DataGrid::accessibleTable()
     QVERIFY(cell);
     QCOMPARE(cell->rowIndex(), 2);
     QCOMPARE(cell->columnIndex(), 0);
-    QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name), QStringLiteral("GEMEINDE"));
+    QCOMPARE(cell->columnHeaderCells().value(0)->text(QAccessible::Name),
+             QStringLiteral("GEMEINDE"));
     QCOMPARE(iface->indexOfChild(focused), (2 + 1) * 7 + 0);
     // A cell stays valid and reads the record now on its row.
     f.cursor().stepBy(20);
-    QCOMPARE(focused->text(QAccessible::Name), f.cursor().displayText(f.grid->firstShownRecord() + 2, 0));
+    QCOMPARE(focused->text(QAccessible::Name),
+             f.cursor().displayText(f.grid->firstShownRecord() + 2, 0));
 }
 
 // The grid announces the current cell as the focused child whenever the record moves;
@@ -447,7 +457,8 @@ void tst_DataGrid::accessibleFocusFollowsRecord()
         QAccessibleInterface *announced = iface->child(child);
         QVERIFY(announced);
         QCOMPARE(iface->focusChild(), announced);
-        QCOMPARE(announced->text(QAccessible::Name), f.cursor().displayText(f.cursor().currentIndex(), 0));
+        QCOMPARE(announced->text(QAccessible::Name),
+                 f.cursor().displayText(f.cursor().currentIndex(), 0));
         QCOMPARE(announced->tableCellInterface()->rowIndex(), std::min(step, 7));
     }
     f.other->setFocus();

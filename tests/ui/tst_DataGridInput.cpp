@@ -183,8 +183,8 @@ void tst_DataGridInput::wheelMovesOneRecordPerNotch()
     QVERIFY(f.showWithFocus());
     auto turn = [&](int delta) {
         const QPointF pos = f.inCell(0, 2);
-        QWheelEvent wheel(pos, f.viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(pos, f.viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(f.viewport(), &wheel);
     };
     turn(-120);
