@@ -40,7 +40,9 @@ void GridPainter::titleCell(const QRect &cell, const QString &caption, const QCo
     const QRect inner = cell.adjusted(1, 1, -1, -1);
     m_painter.fillRect(inner, fill);
     raisedEdge(cell);
-    clippedText(inner, inner.x() + 1, caption, m_titleFont, m_palette.color(QPalette::WindowText));
+    // The caption starts 1 pixel in from the shrunken cell's left and top edges.
+    clippedText(inner, QPoint(inner.x() + 1, inner.y() + 1), caption, m_titleFont,
+                m_palette.color(QPalette::WindowText));
 }
 
 void GridPainter::indicatorCell(const QRect &cell, bool withMark)
@@ -82,20 +84,19 @@ void GridPainter::dataCell(const QRect &cell, const QString &text, Qt::Alignment
         x = cell.x() + cell.width() - RightInset - textWidth;
     else if (alignment & Qt::AlignHCenter)
         x = cell.x() + floorHalf(cell.width() - textWidth);
-    clippedText(cell, x, text, m_cellFont, m_palette.color(textRole));
+    clippedText(cell, QPoint(x, cell.y() + TextTop), text, m_cellFont, m_palette.color(textRole));
 }
 
-void GridPainter::clippedText(const QRect &cell, int x, const QString &text, const QFont &font,
-                              const QColor &color)
+void GridPainter::clippedText(const QRect &clip, const QPoint &topLeft, const QString &text,
+                              const QFont &font, const QColor &color)
 {
     if (text.isEmpty())
         return;
     m_painter.save();
-    m_painter.setClipRect(cell, Qt::IntersectClip);
+    m_painter.setClipRect(clip, Qt::IntersectClip);
     m_painter.setFont(font);
     m_painter.setPen(color);
-    const int baseline = cell.y() + TextTop + QFontMetrics(font).ascent();
-    m_painter.drawText(QPoint(x, baseline), text);
+    m_painter.drawText(QPoint(topLeft.x(), topLeft.y() + QFontMetrics(font).ascent()), text);
     m_painter.restore();
 }
 

@@ -36,8 +36,9 @@ public:
 private:
     void raisedEdge(const QRect &cell);
     void mark(const QRect &cell);
-    void clippedText(const QRect &cell, int x, const QString &text, const QFont &font,
-                     const QColor &color);
+    // Text whose top-left corner is at topLeft, clipped to the cell.
+    void clippedText(const QRect &clip, const QPoint &topLeft, const QString &text,
+                     const QFont &font, const QColor &color);
 
     QPainter &m_painter;
     const QPalette &m_palette;
