@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace dbase {
@@ -25,8 +26,8 @@ std::string_view withoutTrailingBlanks(std::string_view text)
 }
 
 // A number as dBASE stores it: optional sign, digits, optional point (some
-// writers use a comma). Anything else, such as the asterisks of an overflow,
-// gives no value.
+// writers use a comma). Anything else, such as the asterisks of an overflow or
+// the "nan" and "inf" that from_chars would accept, gives no value.
 bool parseNumber(std::string_view text, double &number)
 {
     std::string plain(text);
@@ -34,8 +35,12 @@ bool parseNumber(std::string_view text, double &number)
         plain.erase(0, 1);
     std::replace(plain.begin(), plain.end(), ',', '.');
     const char *end = plain.data() + plain.size();
-    const auto [ptr, ec] = std::from_chars(plain.data(), end, number, std::chars_format::fixed);
-    return ec == std::errc() && ptr == end;
+    double parsed = 0.0;
+    const auto [ptr, ec] = std::from_chars(plain.data(), end, parsed, std::chars_format::fixed);
+    if (ec != std::errc() || ptr != end || !std::isfinite(parsed))
+        return false;
+    number = parsed;
+    return true;
 }
 
 void decodeInteger(const FieldDesc &field, std::string_view text, FieldValue &value)
