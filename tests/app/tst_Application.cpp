@@ -175,7 +175,7 @@ void tst_Application::errorInHandlerShowsBoxAndGoesOn()
     QTRY_COMPARE(thrower.delivered, 3);
     QCOMPARE(watcher.seen.size(), 2);
     QCOMPARE(watcher.seen[0].text, QStringLiteral("Table1: Keine Datei (Code 7)"));
-    QCOMPARE(watcher.seen[0].title, QStringLiteral("Tst_application"));
+    QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
     QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(watcher.seen[0].buttons, 1);
     QVERIFY(watcher.seen[0].applicationModal);
@@ -228,7 +228,7 @@ void tst_Application::errorInFormCreateKeepsWindow()
     g_prepareEngine = [](fake::FakeEngine &engine) { engine.failCounts(); };
     app()->createMainWindow();
     QCOMPARE(watcher.seen.size(), 1);
-    QCOMPARE(watcher.seen[0].title, QStringLiteral("Tst_application"));
+    QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
     QCOMPARE(watcher.seen[0].text, QStringLiteral("Eigenschaft Scrollbar außerhalb des zulässigen Bereichs."));
     Form1 *form = app()->mainForm();
     QVERIFY(form);
