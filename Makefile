@@ -69,8 +69,10 @@ fuzz: deps fuzz-deps
 	ctest --test-dir $(FUZZ_BUILD) -R '^fuzz_.*_corpus$$' --output-on-failure
 	fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_JOBS)
 
+# Benchmarks on synthetic tables of 2,100, 100,000 and 1,000,000 records (written into
+# $(BUILD)/bench/cache on the first run); e.g. BENCH_ARGS="--sizes 2100,100000".
 bench: build
-	$(BUILD)/bench/run-benchmarks
+	$(BUILD)/bench/run-benchmarks $(BENCH_ARGS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
