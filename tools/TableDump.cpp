@@ -84,6 +84,40 @@ std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::
     return t.utf8(v.text);
 }
 
+// The search box lowers "A" to "Z" only; every other character stays as typed.
+std::string lowerAscii(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Finds the record that the window's name search finds for typed: the first one
+// whose key is equal to or greater than the lowered text in the active order, or,
+// when the text lies beyond every key, the last one. Leaves it in record.
+Status seekNearest(OpenTable &t, const std::string &typed, std::string &record, RecordProps &props)
+{
+    IndexFacts facts;
+    if (const Status s = t.cursor->indexFacts(facts); s != status::Ok)
+        return s;
+    if (facts.keyFields.empty())
+        return status::InvalidParameter; // only an order on one field takes a typed text
+    const std::string value = CodePage::fromAnsi(t.codePage, CodePage::utf8ToAnsi(lowerAscii(typed)));
+    std::string lookup;
+    std::string key;
+    if (Status s = t.cursor->blankRecord(lookup); s != status::Ok)
+        return s;
+    if (Status s = t.cursor->putField(facts.keyFields.front(), lookup, value); s != status::Ok)
+        return s;
+    if (Status s = t.cursor->extractKey(lookup, key); s != status::Ok)
+        return s;
+    if (Status s = t.cursor->setToKey(SearchCondition::GreaterOrEqual, true, 0, 0, key); s != status::Ok)
+        return s;
+    const Status s = t.cursor->getNext(record, props);
+    return s == status::NoNextRecord ? t.cursor->getPrior(record, props) : s;
+}
+
 void printFields(const OpenTable &t, std::ostream &out)
 {
     out << "Felder:\n";
@@ -137,16 +171,25 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
             return 1;
         }
     }
-    // A key search before the walk (--seek) belongs here, once offered.
     const std::vector<FieldDesc> fields = t.cursor->fieldDescs();
+    std::string record;
+    RecordProps props;
+    Status s = status::Ok;
+    if (options.seek.has_value()) {
+        s = seekNearest(t, *options.seek, record, props);
+        if (s != status::Ok && s != status::NoNextRecord && s != status::NoPriorRecord) {
+            err << "tabledump: " << t.failure(s) << '\n';
+            return 1;
+        }
+    } else {
+        t.cursor->setToBegin();
+        s = t.cursor->getNext(record, props);
+    }
     out << "RECNO";
     for (const FieldDesc &f : fields)
         out << ',' << csvQuoted(t.utf8(f.name));
     out << '\n';
-    t.cursor->setToBegin();
-    std::string record;
-    RecordProps props;
-    while (t.cursor->getNext(record, props) == status::Ok) {
+    for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
         out << props.physicalNumber;
         for (std::size_t i = 0; i < fields.size(); ++i)
             out << ',' << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record));

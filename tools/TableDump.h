@@ -1,8 +1,10 @@
 // What tabledump prints: a table's header facts, fields and index tags (info), or
 // its records as CSV in UTF-8 (a header row "RECNO,<field names>", the record
-// number first, notes as full text), in the natural order or a tag's order.
+// number first, notes as full text), in the natural order or a tag's order,
+// optionally from the record that a name search finds.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -13,7 +15,9 @@ public:
     {
         std::string table; // path of the .DBF
         std::string order; // tag name; "" for the natural (record-number) order
-        std::string seek;  // reserved for a key search before the walk (not yet offered)
+        // Typed text of a name search: the walk starts at the record the window's
+        // search finds for it (in the active order, KLEINGEM unless --order says).
+        std::optional<std::string> seek;
     };
 
     // Both answer the process exit code; failures go to err with the engine's texts.

@@ -1,4 +1,4 @@
-// tabledump [--info] [--order TAG] FILE.DBF
+// tabledump [--info] [--order TAG] [--seek TEXT] FILE.DBF
 // Prints a table's facts (--info) or its records as CSV in UTF-8.
 #include "TableDump.h"
 
@@ -17,17 +17,17 @@ int main(int argc, char **argv)
             options.order = argv[++i];
         } else if (a == "--seek" && i + 1 < argc) {
             options.seek = argv[++i];
-            std::cerr << "tabledump: --seek wird noch nicht angeboten.\n";
-            return 2;
         } else if (a.empty() || a[0] == '-' || !options.table.empty()) {
-            std::cerr << "Aufruf: tabledump [--info] [--order TAG] TABELLE.DBF\n";
+            std::cerr << "Aufruf: tabledump [--info] [--order TAG] [--seek TEXT] TABELLE.DBF\n";
             return 2;
         } else {
             options.table = a;
         }
     }
+    if (options.seek && options.order.empty())
+        options.order = "KLEINGEM"; // the name search's order
     if (options.table.empty()) {
-        std::cerr << "Aufruf: tabledump [--info] [--order TAG] TABELLE.DBF\n";
+        std::cerr << "Aufruf: tabledump [--info] [--order TAG] [--seek TEXT] TABELLE.DBF\n";
         return 2;
     }
     std::ios::sync_with_stdio(false);

@@ -69,6 +69,12 @@ void tst_TableDump::dumpMatchesExpectedText_data()
         << "0x10" << QStringList{} << "expected/small-records.csv";
     QTest::newRow("POTENTIAL order")
         << "0x57" << QStringList{"--order", "POTENTIAL"} << "expected/small-potential.csv";
+    // The name search lowers only A to Z: "WIENE" finds wiener neustadt, the first key
+    // at or after "wiene"; a text beyond every key lands on the last record.
+    QTest::newRow("seek a beginning of a name")
+        << "0x57" << QStringList{"--seek", "WIENE"} << "expected/small-seek-wiene.csv";
+    QTest::newRow("seek beyond every name")
+        << "0x57" << QStringList{"--seek", "\u00F6zzz"} << "expected/small-seek-beyond.csv";
 }
 
 void tst_TableDump::dumpMatchesExpectedText()
