@@ -8,7 +8,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Debian 12 packages the build, the tests and the demo need.
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
-    fonts-dejavu-core xvfb xauth xdotool x11-utils imagemagick \
+    fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
     libdbd-xbase-perl python3-dbf python3-dbfread
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.

@@ -88,9 +88,13 @@ bool isEnterKey(int key)
 
 } // namespace
 
+// The design's fonts do not exist here. DejaVu Sans Condensed at 11 pixels has the
+// design's text height (13) and about its character widths, so nothing is scaled and
+// the legend texts fit their boxes; the button's heavy face is DejaVu Sans in bold.
 void Form1::installFontSubstitutes()
 {
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"));
+    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"),
+                              QStringLiteral("DejaVu Sans Condensed"));
     QFont::insertSubstitution(QStringLiteral("Arial Black"), QStringLiteral("DejaVu Sans"));
 }
 

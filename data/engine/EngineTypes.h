@@ -44,7 +44,7 @@ inline constexpr Status LimitExceeded = 0x2502;  // a size beyond what the engin
 
 enum class FieldType : std::uint8_t {
     Text,     // C: fixed-width character column
-    SmallInt, // N with 0 decimals and width <= 4 (+sign): a 16-bit integer
+    SmallInt, // N with 0 decimals and width <= 4: a 16-bit integer
     Integer,  // N with 0 decimals, wider
     Number,   // N or F with decimals
     Date,     // D
