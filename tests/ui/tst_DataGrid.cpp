@@ -267,7 +267,7 @@ void tst_DataGrid::hiddenCurrentColumnMovesOn()
 // ---- pixels (solid colours only, never text) ----------------------------------------
 
 namespace {
-// Colours are compared as RGB values: a palette may hold them in another colour spec.
+// Colours are compared as RGB values: a palette may hold them in another colour model.
 QRgb pixel(const QImage &image, const QPoint &p)
 {
     return image.pixel(p);
