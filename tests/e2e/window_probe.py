@@ -15,6 +15,8 @@ Queries, each answered on its own line:
                   -1 for none, "many" for more than one
   rows RRGGBB     the data rows of which most cells have that colour, or "none"
   count RRGGBB    the window's pixels in that colour
+  shown RRGGBB    "yes" when more than 500 of the window's pixels have that colour (a
+                  shown note box or search panel), else "no"
   colour X Y      the pixel's colour as RRGGBB
   thumb           the record scroll bar's thumb: "top", "bottom" (touching an arrow
                   button) or its first and last y inside the trough
@@ -165,7 +167,7 @@ def main(argv):
         raise SystemExit(__doc__)
     window = Window(argv[1], int(argv[2]), int(argv[3]))
     args = argv[4:]
-    takes = {'green': 1, 'greenspan': 1, 'rows': 1, 'count': 1, 'colour': 2}
+    takes = {'green': 1, 'greenspan': 1, 'shown': 1, 'rows': 1, 'count': 1, 'colour': 2}
     while args:
         query, args = args[0], args[1:]
         n = takes.get(query, 0)
@@ -179,6 +181,9 @@ def main(argv):
         elif query == 'count':
             colour = parse_hex(params[0])
             print(window.count(0, 0, window.w, window.h, colour))
+        elif query == 'shown':
+            colour = parse_hex(params[0])
+            print('yes' if window.count(0, 0, window.w, window.h, colour) > 500 else 'no')
         elif query == 'colour':
             print('%02X%02X%02X' % window.at(int(params[0]), int(params[1])))
         elif query in ('layout', 'marked', 'thumb', 'grip', 'rowsig'):
