@@ -49,8 +49,8 @@ test: build
 # The suite again under AddressSanitizer and UndefinedBehaviorSanitizer. Any report
 # aborts the test that made it (-fno-sanitize-recover), so the run fails; leaks are
 # checked at every normal exit, with the few system libraries' own leaks suppressed
-# (cmake/lsan.supp).
-SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
+# (cmake/lsan.supp; full stacks at allocation, so that the suppressions can match).
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:halt_on_error=1 \
     LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test-asan: deps

@@ -301,9 +301,10 @@ bool DbaseCursor::memoIsBlank(const FieldDesc &field, const char *data) const
         MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
     if (block == 0 || !m_memo)
         return true;
-    // A note of length 0 counts as blank, as does one the file cannot supply.
+    // A note of length 0 counts as blank. One that the file can no longer supply
+    // (cut off by another program, an I/O error) does not: reading it reports why.
     std::string text;
-    return m_memo->read(block, text) != status::Ok || text.empty();
+    return m_memo->read(block, text) == status::Ok && text.empty();
 }
 
 Status DbaseCursor::extractField(int fieldNo, const std::string &record, FieldValue &value) const
