@@ -67,9 +67,12 @@ int KeyExpression::plainFieldNumber() const
     return d->plainFieldNumber;
 }
 
+// The value that a numeric key holds: 15 significant digits in the index's BCD form
+// (NaN and infinities as 0, huge values saturated). Orders sorted by it agree with
+// a search by an encoded key, also for numbers with more digits than a key holds.
 double KeyExpression::evaluateNumber(const char *record) const
 {
-    return d->root->number(record);
+    return BcdNumber::decode(BcdNumber::encode(d->root->number(record)));
 }
 
 void KeyExpression::evaluateText(const char *record, std::string &out) const

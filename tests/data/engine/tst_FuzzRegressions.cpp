@@ -1,6 +1,8 @@
 // Inputs that the fuzz targets (fuzz/) found to break a reader, reduced to the
 // unit at fault. The whole crashing files are in fuzz/corpus/ as well.
 #include "FieldDecoder.h"
+#include "MemoryTable.h"
+#include "SortOrder.h"
 
 #include <QtTest>
 
@@ -15,6 +17,8 @@ class tst_FuzzRegressions : public QObject
 private slots:
     void numbersThatAreNoNumbers_data();
     void numbersThatAreNoNumbers();
+    void numericKeysBeyondFifteenDigits_data();
+    void numericKeysBeyondFifteenDigits();
 };
 
 void tst_FuzzRegressions::numbersThatAreNoNumbers_data()
@@ -54,6 +58,36 @@ void tst_FuzzRegressions::numbersThatAreNoNumbers()
         QCOMPARE(value.number, number);
     else
         QCOMPARE(double(value.integer), number);
+}
+
+void tst_FuzzRegressions::numericKeysBeyondFifteenDigits_data()
+{
+    QTest::addColumn<QString>("expression");
+    // fuzz_key_expression: crash-sixteen-digit-key-not-found. The order was sorted by
+    // the full double, the key searched for holds 15 digits: a record's own key
+    // did not find it.
+    QTest::newRow("VAL of 16 digits") << "VAL(ZAHL)";
+    QTest::newRow("negated") << "-VAL(ZAHL)";
+    QTest::newRow("difference") << "VAL(ZAHL)-VAL(ZAHL2)";
+}
+
+void tst_FuzzRegressions::numericKeysBeyondFifteenDigits()
+{
+    QFETCH(QString, expression);
+    MemoryTable table;
+    table.field("ZAHL", 'C', 20).field("ZAHL2", 'C', 20);
+    for (const char *value : {"2222222222222222", "2222222222222221", "-9007199254740993",
+                              "12.5", "1e400", "0.1", "99999999999999999999"})
+        table.row({value, "0.3"});
+    const auto parsed = KeyExpression::parse(expression.toStdString(), table.fields());
+    const auto order = SortOrder::build(table, parsed, false);
+    QCOMPARE(order->size(), std::size_t(7));
+    for (std::uint32_t r = 1; r <= table.storedCount(); ++r) {
+        const std::string key = parsed->encode(parsed->evaluate(table.recordData(r)));
+        const std::size_t place = order->seek(key, false);
+        QVERIFY2(place < order->size(), qPrintable(QString("record %1 not found").arg(r)));
+        QCOMPARE(parsed->encode(parsed->evaluate(table.recordData(order->recordAt(place)))), key);
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_FuzzRegressions)
