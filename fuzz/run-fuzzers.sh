@@ -22,13 +22,16 @@ run_one() {
     local name=$1
     local work="$build/fuzz-corpus/$name" artifacts="$build/fuzz-artifacts/$name"
     mkdir -p "$work" "$artifacts"
+    local started
+    started=$(date +%s)
     "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 \
         -timeout=20 -print_final_stats=1 -artifact_prefix="$artifacts/" \
         "$work" "$here/corpus/$name" >"$build/fuzz-$name.log" 2>&1
     local rc=$?
-    local runs
+    local runs elapsed
     runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$build/fuzz-$name.log" | grep -o '[0-9]*$')
-    echo "fuzz_$name: ${seconds}s, ${runs:-?} executions, exit $rc, $(ls "$artifacts" | wc -l) crasher(s)"
+    elapsed=$(( $(date +%s) - started ))
+    echo "fuzz_$name: ${elapsed}s, ${runs:-?} executions, exit $rc, $(ls "$artifacts" | wc -l) file(s) in $artifacts"
     return $rc
 }
 
