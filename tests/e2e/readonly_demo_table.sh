@@ -32,5 +32,6 @@ run_and_compare "$dir" root "writable directory"
 chmod a-w "$dir" "$dir"/*
 run_and_compare "$dir" root "read-only directory, root"
 [ "$(id -u)" -eq 0 ] || { echo "PASS (not root: the run as nobody is skipped)"; exit 0; }
+nobody_can_run || { echo "PASS (nobody cannot reach $VIEWER: the run as nobody is skipped)"; exit 0; }
 run_and_compare "$dir" nobody "read-only directory, user nobody"
 echo "PASS"

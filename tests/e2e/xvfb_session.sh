@@ -46,6 +46,12 @@ new_dir() {
     echo "$dir"
 }
 
+# True when the user nobody can run the viewer (not when the build lies below a
+# directory that only root may enter).
+nobody_can_run() {
+    setpriv --reuid=nobody --regid=nogroup --clear-groups -- test -x "$VIEWER" 2>/dev/null
+}
+
 # Writes the demo table (CD_GIS.DBF, .DBT, .MDX) into a directory.
 write_demo_table() {
     [ -x "$TABLEWRITER" ] || exit 77
