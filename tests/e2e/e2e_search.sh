@@ -9,9 +9,9 @@
 . "$(dirname "$0")/common.sh"
 . "$HERE/window_probe.sh"
 TABLEDUMP=${4:-}
-[ -x "$TABLEDUMP" ] || exit 77
 start_xvfb
 start_viewer table
+[ -x "$TABLEDUMP" ] || fail "the table dump tool is not built: $TABLEDUMP"
 find_window
 WORK_TABLE=$WORK_DIR/CD_GIS.DBF
 

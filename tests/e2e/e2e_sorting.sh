@@ -6,9 +6,9 @@
 . "$(dirname "$0")/common.sh"
 . "$HERE/window_probe.sh"
 TABLEDUMP=${4:-}
-[ -x "$TABLEDUMP" ] || exit 77
 start_xvfb
 start_viewer table
+[ -x "$TABLEDUMP" ] || fail "the table dump tool is not built: $TABLEDUMP"
 find_window
 
 # Title cells: 0 GEMEINDE, 1 BEZIRK, 2 BL, 3 MIN, 4 MAX, 5 JAHRESMITT, 6 POTENTIAL.
