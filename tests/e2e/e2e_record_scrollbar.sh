@@ -4,12 +4,28 @@
 # far into the table (the current record ends on the bottom row), the thumb stays where
 # it was dropped, and it stands for the record's place: a click on the GEMEINDE title,
 # which counts the place afresh and puts the thumb there, leaves it where it is.
-# Arguments: viewer, table writer, demo CSV.
+# On the way the yellow note box follows the arrows: shown on a record with a note,
+# hidden on one without.
+# Arguments: viewer, table writer, demo CSV, table dump tool.
 . "$(dirname "$0")/common.sh"
 . "$HERE/window_probe.sh"
+TABLEDUMP=${4:-}
 start_xvfb
 start_viewer table
+[ -x "$TABLEDUMP" ] || fail "the table dump tool is not built: $TABLEDUMP"
 find_window
+
+# Which of the first records of the name order have a note ("yes"/"no" by place).
+NOTES=($("$TABLEDUMP" --order KLEINGEM "$WORK_DIR/CD_GIS.DBF" | python3 -c '
+import csv, sys
+for r in list(csv.DictReader(sys.stdin))[:40]:
+    print("yes" if r["TEXT"].strip() else "no")'))
+# The first record after the fourth with a note, and the next one's note state.
+noted=
+for place in $(seq 4 38); do
+    [ "${NOTES[$place]}" = yes ] && { noted=$place; break; }
+done
+[ -n "$noted" ] || fail "no record with a note among the first 40 of the demo table"
 
 [ "$(probe marked)" = 0 ] || fail "current record not on the top row at start ($SHOT)"
 [ "$(probe thumb)" = top ] || fail "thumb not at the top at start ($SHOT)"
@@ -28,6 +44,21 @@ done
 settle 3 arrow_down marked || fail "after three clicks on the down arrow the current row is $GOT, expected 3 ($SHOT)"
 [ "$(probe rows "$SELECTION")" = 3 ] || fail "the selection is on rows '$(probe rows "$SELECTION")', expected 3 ($SHOT)"
 [ "$(probe rowsig)" != "$start_rows" ] || fail "the rows did not repaint ($SHOT)"
+[ "$(probe shown "$NOTE_BACKGROUND")" = "${NOTES[3]}" ] ||
+    fail "note box shown: $(probe shown "$NOTE_BACKGROUND"), the record has a note: ${NOTES[3]} ($SHOT)"
+
+# On down to the record with a note, then one further.
+for _ in $(seq 4 "$noted"); do
+    click_at "$BAR_X" $((BAR_BOTTOM - 7))
+done
+row=$((noted < 8 ? noted : 7))
+settle "$row" arrow_to_note marked || fail "the record at place $noted is on row $GOT, expected $row ($SHOT)"
+[ "$(probe shown "$NOTE_BACKGROUND")" = yes ] || fail "no note box on the record at place $noted ($SHOT)"
+click_at "$BAR_X" $((BAR_BOTTOM - 7))
+row=$((noted + 1 < 8 ? noted + 1 : 7))
+settle "$row" arrow_past_note marked || fail "the record at place $((noted + 1)) is on row $GOT, expected $row ($SHOT)"
+[ "$(probe shown "$NOTE_BACKGROUND")" = "${NOTES[$((noted + 1))]}" ] ||
+    fail "note box shown: $(probe shown "$NOTE_BACKGROUND"), the record at place $((noted + 1)) has a note: ${NOTES[$((noted + 1))]} ($SHOT)"
 
 # Drag the thumb to the middle of the bar in small steps, as a hand would.
 grip=$(probe grip)
