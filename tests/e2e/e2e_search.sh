@@ -14,6 +14,11 @@ start_viewer table
 [ -x "$TABLEDUMP" ] || fail "the table dump tool is not built: $TABLEDUMP"
 find_window
 WORK_TABLE=$WORK_DIR/CD_GIS.DBF
+# The selection colour, from the current top row while the grid has the focus at start
+# (read on the top line of its BEZIRK cell, above the text).
+read -r bezirk_left _ < <(title_cell 1)
+SELECTION=$(probe colour $((bezirk_left + 1)) "$ROW0_TOP")
+[ "$(probe rows "$SELECTION")" = 0 ] || fail "the selection is not on the top row at start ($SHOT)"
 
 # Two names typed as shown (capital first letter), found by their lower-case key: one
 # of a record with a note near the middle of the name order, one without a note. Each
@@ -88,4 +93,5 @@ open_search cell_open
 click_row 5 4
 settle no cell_clicked shown "$PANEL_BACKGROUND" || fail "the panel stayed open after a click on the grid ($SHOT)"
 [ "$(probe marked)" = 5 ] || fail "the clicked row 5 is not current, row $(probe marked) is ($SHOT)"
+[ "$(probe rows "$SELECTION")" = 5 ] || fail "the selection is on rows '$(probe rows "$SELECTION")', expected 5 ($SHOT)"
 echo "PASS"
