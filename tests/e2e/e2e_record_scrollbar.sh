@@ -16,10 +16,10 @@ start_viewer table
 find_window
 
 # Which of the first records of the name order have a note ("yes"/"no" by place).
-NOTES=($("$TABLEDUMP" --order KLEINGEM "$WORK_DIR/CD_GIS.DBF" | python3 -c '
+mapfile -t NOTES < <("$TABLEDUMP" --order KLEINGEM "$WORK_DIR/CD_GIS.DBF" | python3 -c '
 import csv, sys
 for r in list(csv.DictReader(sys.stdin))[:40]:
-    print("yes" if r["TEXT"].strip() else "no")'))
+    print("yes" if r["TEXT"].strip() else "no")')
 # The first record after the fourth with a note, and the next one's note state.
 noted=
 for place in $(seq 4 38); do

@@ -2,7 +2,6 @@
 # screenshot, probe asks window_probe.py about it (solid colours only).
 # Usage: find_window; snap <name>; probe marked; probe green 3; ...
 
-SORT_TITLE=00FF00
 NOTE_BACKGROUND=FFFF80
 PANEL_BACKGROUND=008080
 
@@ -39,7 +38,8 @@ probe() {
 
 # Title cell n (0 = GEMEINDE ... 6 = POTENTIAL) as "left right".
 title_cell() {
-    local edges=($TITLE_EDGES)
+    local edges
+    read -ra edges <<<"$TITLE_EDGES"
     echo "$((edges[$1 + 1] + 1)) $((edges[$1 + 2] - 2))"
 }
 
