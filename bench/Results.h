@@ -10,7 +10,10 @@ class Results
 {
 public:
     static void print(const std::string &name, double value, const char *unit);
-    static void print(const std::string &name, const Timings &timings) { print(name, timings.medianMs(), "ms"); }
+    static void print(const std::string &name, const Timings &timings)
+    {
+        print(name, timings.medianMs(), "ms");
+    }
     // A failure of the benchmark itself: printed to stderr; the program then ends with 1.
     [[noreturn]] static void fail(const std::string &what);
 };

@@ -9,6 +9,7 @@ double Timings::medianMs() const
     std::vector<Clock::duration> sorted = m_samples;
     std::sort(sorted.begin(), sorted.end());
     const std::size_t mid = sorted.size() / 2;
-    const Clock::duration median = sorted.size() % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
+    const Clock::duration median =
+        sorted.size() % 2 ? sorted[mid] : (sorted[mid - 1] + sorted[mid]) / 2;
     return std::chrono::duration<double, std::milli>(median).count();
 }

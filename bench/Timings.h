@@ -12,8 +12,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Runs action `runs` times and times each run on its own.
-    template <typename Action>
-    static Timings measure(int runs, Action &&action)
+    template <typename Action> static Timings measure(int runs, Action &&action)
     {
         Timings t;
         for (int i = 0; i < runs; ++i) {

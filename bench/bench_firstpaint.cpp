@@ -42,8 +42,8 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType() && m_window()
-            && static_cast<QWidget *>(watched)->window() == m_window()) {
+        if (!m_seen && event->type() == QEvent::Paint && watched->isWidgetType() && m_window() &&
+            static_cast<QWidget *>(watched)->window() == m_window()) {
             m_seen = true;
             QTimer::singleShot(0, this, [this] { report(); });
         }
@@ -57,8 +57,8 @@ private:
         // Processor time used up to here: less sensitive to a loaded machine.
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
-        const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-                             + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                             (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
         Results::print("first frame cpu", cpuMs, "ms");
         m_window()->close();
     }

@@ -129,7 +129,8 @@ void benchMoves(Bench &b)
     const char *const texts[] = {"wien", "st", "sankt w", "zzz", "a", "ober", "m", ""};
     Results::print("nearest-key search", Timings::measure(51, [&](int i) {
                        t->enterKeyMode();
-                       t->fieldNamed(QStringLiteral("Kleingem"))->setAsString(QString::fromLatin1(texts[i % 8]));
+                       t->fieldNamed(QStringLiteral("Kleingem"))
+                           ->setAsString(QString::fromLatin1(texts[i % 8]));
                        t->searchNearest();
                    }));
     t->stepBy(int(b.records / 2) - t->placeInOrder());

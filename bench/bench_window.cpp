@@ -32,16 +32,19 @@ void benchTitleClicks(Form1 &form)
     const int records = t.recordTotal();
     // A record half-way through the name order; MIN and MAX put it elsewhere.
     t.stepBy(records / 2);
-    Timings mid = Timings::measure(runsFor(records), [&](int i) { form.DBGrid1TitleClick(i % 2 ? ColMax : ColMin); });
+    Timings mid = Timings::measure(runsFor(records),
+                                   [&](int i) { form.DBGrid1TitleClick(i % 2 ? ColMax : ColMin); });
     Results::print("title click (record mid-table)", mid);
     Results::print("title click place k", double(form.rowPosition()), "");
     // The worst case: the last record of the order, clicked on its own title again.
     form.DBGrid1TitleClick(ColGemeinde);
     t.goToLast();
-    Timings last = Timings::measure(runsFor(records), [&](int) { form.DBGrid1TitleClick(ColGemeinde); });
+    Timings last =
+        Timings::measure(runsFor(records), [&](int) { form.DBGrid1TitleClick(ColGemeinde); });
     Results::print("title click (last record)", last);
     if (form.rowPosition() != records - 1)
-        Results::fail("title click on the last record gave place " + std::to_string(form.rowPosition()));
+        Results::fail("title click on the last record gave place " +
+                      std::to_string(form.rowPosition()));
 }
 
 void benchRepaint(Form1 &form)
