@@ -34,7 +34,10 @@ public:
     }
 
     int recordLength() const { return m_recordLength; }
-    std::uint32_t storedCount() const override { return static_cast<std::uint32_t>(m_records.size()); }
+    std::uint32_t storedCount() const override
+    {
+        return static_cast<std::uint32_t>(m_records.size());
+    }
     const char *recordData(std::uint32_t recno) const override
     {
         return recno >= 1 && recno <= m_records.size() ? m_records[recno - 1].data() : nullptr;
@@ -56,12 +59,12 @@ private:
         int decimals;
     };
     static constexpr Spec kFields[] = {
-        {"GEMEINDE", 'C', 30, 0}, {"GEMNR", 'C', 5, 0},     {"BEZIRK", 'C', 15, 0},
-        {"BL", 'C', 2, 0},        {"BREITE", 'C', 5, 0},    {"L\xC4NGE", 'C', 5, 0},
-        {"MITTEL", 'C', 5, 0},    {"MIN", 'C', 5, 0},       {"MAX", 'C', 5, 0},
+        {"GEMEINDE", 'C', 30, 0},  {"GEMNR", 'C', 5, 0},     {"BEZIRK", 'C', 15, 0},
+        {"BL", 'C', 2, 0},         {"BREITE", 'C', 5, 0},    {"L\xC4NGE", 'C', 5, 0},
+        {"MITTEL", 'C', 5, 0},     {"MIN", 'C', 5, 0},       {"MAX", 'C', 5, 0},
         {"JAHRESMITT", 'C', 5, 0}, {"POTENTIAL", 'C', 5, 0}, {"KLASSE", 'N', 1, 0},
-        {"KLEINGEM", 'C', 30, 0}, {"TEXT", 'M', 10, 0},     {"WERT", 'N', 10, 2},
-        {"DATUM", 'D', 8, 0},     {"ZAHL", 'N', 8, 0},      {"FLAG", 'L', 1, 0},
+        {"KLEINGEM", 'C', 30, 0},  {"TEXT", 'M', 10, 0},     {"WERT", 'N', 10, 2},
+        {"DATUM", 'D', 8, 0},      {"ZAHL", 'N', 8, 0},      {"FLAG", 'L', 1, 0},
     };
 
     void add(const char *name, char letter, int width, int decimals)

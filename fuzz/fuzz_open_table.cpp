@@ -59,9 +59,9 @@ void search(EngineCursor &cursor, const std::string &typed)
     cursor.setToBegin();
     if (cursor.getNext(record, props) == status::Ok) {
         std::string key;
-        if (cursor.extractKey(record, key) == status::Ok
-            && cursor.setToKey(SearchCondition::GreaterOrEqual, true, 1, 0, key) == status::Ok
-            && cursor.getNext(record, props) != status::Ok)
+        if (cursor.extractKey(record, key) == status::Ok &&
+            cursor.setToKey(SearchCondition::GreaterOrEqual, true, 1, 0, key) == status::Ok &&
+            cursor.getNext(record, props) != status::Ok)
             std::abort(); // the first record's own key finds a record
     }
     IndexFacts facts;

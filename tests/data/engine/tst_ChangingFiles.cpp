@@ -14,15 +14,25 @@ using namespace dbase;
 
 namespace {
 
-enum class Change { TruncateEmpty, TruncateHalf, TruncateToHeader, Append, OverwriteZeros, ReplaceByRename };
+enum class Change {
+    TruncateEmpty,
+    TruncateHalf,
+    TruncateToHeader,
+    Append,
+    OverwriteZeros,
+    ReplaceByRename
+};
 enum class Notes { AsLoaded, Unreadable, Empty };
 
 const std::vector<std::vector<std::string>> kRows = {
-    {"Wien", "90001", "Wien", "W", "48.21", "16.37", "80", "12", "310", "75", "90", "1", "wien", "Keller feucht"},
-    {"Graz", "60101", "Graz", "St", "47.07", "15.44", "95", "20", "280", "101", "120", "2", "graz", ""},
+    {"Wien", "90001", "Wien", "W", "48.21", "16.37", "80", "12", "310", "75", "90", "1", "wien",
+     "Keller feucht"},
+    {"Graz", "60101", "Graz", "St", "47.07", "15.44", "95", "20", "280", "101", "120", "2", "graz",
+     ""},
     {"Aach", "80101", "Bregenz", "V", "47.50", "9.74", "60", "7", "150", "55", "70", "1", "aach",
      std::string(1500, 'x') + " drei Bloecke"},
-    {"Linz", "40101", "Linz", "O", "48.31", "14.29", "120", "30", "400", "130", "160", "3", "linz", "Dachboden"},
+    {"Linz", "40101", "Linz", "O", "48.31", "14.29", "120", "30", "400", "130", "160", "3", "linz",
+     "Dachboden"},
 };
 
 // The change applied to path, as another program would do it.
@@ -46,7 +56,8 @@ bool apply(Change change, const QString &path)
         if (!other.open(QIODevice::WriteOnly) || other.write(QByteArray(size, '\0')) != size)
             return false;
         other.close();
-        return ::rename(QFile::encodeName(other.fileName()).constData(), QFile::encodeName(path).constData()) == 0;
+        return ::rename(QFile::encodeName(other.fileName()).constData(),
+                        QFile::encodeName(path).constData()) == 0;
     }
     }
     return false;
@@ -87,7 +98,8 @@ void tst_ChangingFiles::init()
     QVERIFY2(writer.finish(true, error), error.c_str());
     m_engine = createDbaseEngine();
     QCOMPARE(m_engine->start(), status::Ok);
-    QCOMPARE(m_engine->openTable(m_dir->path().toStdString(), "CD_GIS.DBF", "DBASE", m_cursor), status::Ok);
+    QCOMPARE(m_engine->openTable(m_dir->path().toStdString(), "CD_GIS.DBF", "DBASE", m_cursor),
+             status::Ok);
 }
 
 QString tst_ChangingFiles::errorLines() const
@@ -125,12 +137,13 @@ QStringList tst_ChangingFiles::walkEveryOrder(EngineCursor &cursor, Notes notes)
                 names << "note differs";
             if (notes == Notes::Empty && (s != status::Ok || !note.empty()))
                 names << "note not empty";
-            if (notes == Notes::Unreadable && !expected.empty()
-                && (s != status::FileChanged || !errorLines().contains("CD_GIS.DBT")))
+            if (notes == Notes::Unreadable && !expected.empty() &&
+                (s != status::FileChanged || !errorLines().contains("CD_GIS.DBT")))
                 names << "note read without error";
         }
         names << "|";
-        while (cursor.getPrior(record, props) == status::Ok && names.size() <= 3 * int(kRows.size())) {
+        while (cursor.getPrior(record, props) == status::Ok &&
+               names.size() <= 3 * int(kRows.size())) {
             FieldValue name;
             cursor.extractField(1, record, name);
             names << QString::fromStdString(name.text);
@@ -146,20 +159,27 @@ void tst_ChangingFiles::walkAfterChange_data()
     QTest::addColumn<Change>("change");
     QTest::addColumn<Notes>("notes");
     const QList<QPair<const char *, Change>> changes = {
-        {"truncated to nothing", Change::TruncateEmpty}, {"truncated to half", Change::TruncateHalf},
-        {"truncated to 512 bytes", Change::TruncateToHeader}, {"appended to", Change::Append},
-        {"overwritten with zeros", Change::OverwriteZeros}, {"replaced by rename", Change::ReplaceByRename}};
+        {"truncated to nothing", Change::TruncateEmpty},
+        {"truncated to half", Change::TruncateHalf},
+        {"truncated to 512 bytes", Change::TruncateToHeader},
+        {"appended to", Change::Append},
+        {"overwritten with zeros", Change::OverwriteZeros},
+        {"replaced by rename", Change::ReplaceByRename}};
     for (const auto &[name, change] : changes) {
         // The records and the index's tags are read at open: their files may change freely.
         QTest::addRow("DBF %s", name) << "CD_GIS.DBF" << change << Notes::AsLoaded;
         QTest::addRow("MDX %s", name) << "CD_GIS.MDX" << change << Notes::AsLoaded;
     }
     // Notes are read when asked for: what is gone is an error, what is left is read.
-    QTest::newRow("DBT truncated to nothing") << "CD_GIS.DBT" << Change::TruncateEmpty << Notes::Unreadable;
-    QTest::newRow("DBT truncated to its header") << "CD_GIS.DBT" << Change::TruncateToHeader << Notes::Unreadable;
+    QTest::newRow("DBT truncated to nothing")
+        << "CD_GIS.DBT" << Change::TruncateEmpty << Notes::Unreadable;
+    QTest::newRow("DBT truncated to its header")
+        << "CD_GIS.DBT" << Change::TruncateToHeader << Notes::Unreadable;
     QTest::newRow("DBT appended to") << "CD_GIS.DBT" << Change::Append << Notes::AsLoaded;
-    QTest::newRow("DBT overwritten with zeros") << "CD_GIS.DBT" << Change::OverwriteZeros << Notes::Empty;
-    QTest::newRow("DBT replaced by rename") << "CD_GIS.DBT" << Change::ReplaceByRename << Notes::AsLoaded;
+    QTest::newRow("DBT overwritten with zeros")
+        << "CD_GIS.DBT" << Change::OverwriteZeros << Notes::Empty;
+    QTest::newRow("DBT replaced by rename")
+        << "CD_GIS.DBT" << Change::ReplaceByRename << Notes::AsLoaded;
 }
 
 void tst_ChangingFiles::walkAfterChange()
@@ -170,7 +190,8 @@ void tst_ChangingFiles::walkAfterChange()
     // The expected walks come from a second cursor, so that the one under test
     // builds its orders only after the change.
     std::unique_ptr<EngineCursor> reference;
-    QCOMPARE(m_engine->openTable(m_dir->path().toStdString(), "CD_GIS.DBF", "DBASE", reference), status::Ok);
+    QCOMPARE(m_engine->openTable(m_dir->path().toStdString(), "CD_GIS.DBF", "DBASE", reference),
+             status::Ok);
     const QStringList before = walkEveryOrder(*reference, Notes::AsLoaded);
     QCOMPARE(before.size(), 8); // natural order and seven tags
     QCOMPARE(before.first(), QString(": Wien Graz Aach Linz | Linz Aach Graz Wien"));

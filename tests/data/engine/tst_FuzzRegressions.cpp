@@ -30,11 +30,13 @@ void tst_FuzzRegressions::numbersThatAreNoNumbers_data()
     // from_chars reads "nan" and "inf"; converting them to an integer was undefined
     // (fuzz_dbf: crash-nan-in-integer-field).
     for (const char *text : {"  nan", "  NAN", "  inf", " -inf", "+infinity", "nan(1)"}) {
-        QTest::addRow("small integer %s", text) << FieldType::SmallInt << QByteArray(text) << true << 0.0;
+        QTest::addRow("small integer %s", text)
+            << FieldType::SmallInt << QByteArray(text) << true << 0.0;
         QTest::addRow("integer %s", text) << FieldType::Integer << QByteArray(text) << true << 0.0;
         QTest::addRow("number %s", text) << FieldType::Number << QByteArray(text) << true << 0.0;
     }
-    QTest::newRow("small integer -12") << FieldType::SmallInt << QByteArray("  -12") << false << -12.0;
+    QTest::newRow("small integer -12")
+        << FieldType::SmallInt << QByteArray("  -12") << false << -12.0;
     QTest::newRow("integer 40000") << FieldType::Integer << QByteArray("40000") << false << 40000.0;
     QTest::newRow("number 1,5") << FieldType::Number << QByteArray("  1,5") << false << 1.5;
 }
@@ -76,8 +78,8 @@ void tst_FuzzRegressions::numericKeysBeyondFifteenDigits()
     QFETCH(QString, expression);
     MemoryTable table;
     table.field("ZAHL", 'C', 20).field("ZAHL2", 'C', 20);
-    for (const char *value : {"2222222222222222", "2222222222222221", "-9007199254740993",
-                              "12.5", "1e400", "0.1", "99999999999999999999"})
+    for (const char *value : {"2222222222222222", "2222222222222221", "-9007199254740993", "12.5",
+                              "1e400", "0.1", "99999999999999999999"})
         table.row({value, "0.3"});
     const auto parsed = KeyExpression::parse(expression.toStdString(), table.fields());
     const auto order = SortOrder::build(table, parsed, false);

@@ -110,7 +110,9 @@ QString tst_ResourceBounds::writeIndexedTable()
     std::string error;
     bool ok = writer.open(error);
     for (const char *name : {"Wien", "Graz", "Linz", "Aach", "Enns"})
-        ok = ok && writer.append({name, "1", "B", "W", "1", "1", "1", "5", "9", "3", "4", "1", name, ""}, error);
+        ok = ok &&
+             writer.append({name, "1", "B", "W", "1", "1", "1", "5", "9", "3", "4", "1", name, ""},
+                           error);
     ok = ok && writer.finish(true, error);
     return ok ? m_dir->filePath("CD_GIS.MDX") : QString();
 }
@@ -124,15 +126,18 @@ void tst_ResourceBounds::tableHeaders_data()
     QByteArray billions = oneRecordTable();
     fixture::putLe(billions, 4, 0xFFFFFFFFu, 4);
     QTest::newRow("4,294,967,295 records claimed")
-        << billions << status::TableDamaged << "4294967295 Datensätze an, die Datei enthält aber nur 1";
+        << billions << status::TableDamaged
+        << "4294967295 Datensätze an, die Datei enthält aber nur 1";
     QTest::newRow("record length 65,535, 100,000 records claimed")
-        << widestRecord(100000, 1) << status::TableDamaged << "100000 Datensätze an, die Datei enthält aber nur 1";
+        << widestRecord(100000, 1) << status::TableDamaged
+        << "100000 Datensätze an, die Datei enthält aber nur 1";
     QTest::newRow("record length 65,535, all there") << widestRecord(2, 2) << status::Ok << "";
     QTest::newRow("2,000 fields") << manyFields(2000) << status::LimitExceeded
                                   << "2000 Felder, höchstens 1024 werden gelesen";
     QByteArray longHeader = oneRecordTable();
     fixture::putLe(longHeader, 8, 0xFFFF, 2);
-    QTest::newRow("header length 65,535") << longHeader << status::TableDamaged << "65535 Bytes lang sein";
+    QTest::newRow("header length 65,535")
+        << longHeader << status::TableDamaged << "65535 Bytes lang sein";
 }
 
 void tst_ResourceBounds::tableHeaders()
@@ -185,7 +190,8 @@ void tst_ResourceBounds::noteLengths()
     QVERIFY(fixture::write(path, memo));
     std::unique_ptr<MemoFile> file;
     std::string problem;
-    QCOMPARE(MemoFile::open(path.toStdString(), foxPro ? MemoFile::Kind::FoxPro : MemoFile::Kind::Dbase, file, problem),
+    QCOMPARE(MemoFile::open(path.toStdString(),
+                            foxPro ? MemoFile::Kind::FoxPro : MemoFile::Kind::Dbase, file, problem),
              status::Ok);
     const long before = peakMiB();
     std::string text;
@@ -196,7 +202,7 @@ void tst_ResourceBounds::noteLengths()
 
 void tst_ResourceBounds::indexPageNumbers_data()
 {
-    QTest::addColumn<int>("offset");     // where the number goes: -1 the first tag's root
+    QTest::addColumn<int>("offset"); // where the number goes: -1 the first tag's root
     QTest::addColumn<quint32>("value");
     QTest::addColumn<QString>("problem");
     QTest::newRow("page count 4,294,967,295") << 32 << 0xFFFFFFFFu << "4294967295 Seiten";

@@ -59,12 +59,17 @@ void tst_TableFailures::openFailures_data()
     QTest::addColumn<QByteArray>("replaceTable");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no table") << "CD_GIS.DBF" << QByteArray() << "CD_GIS.DBF" << "Datei nicht gefunden";
-    QTest::newRow("no memo file") << "CD_GIS.DBT" << QByteArray() << "CD_GIS.DBT" << "Die Memodatei der Tabelle fehlt";
-    QTest::newRow("no index file") << "CD_GIS.MDX" << QByteArray() << "CD_GIS.MDX" << "die Indexdatei fehlt";
-    QTest::newRow("not a dBASE table") << "" << QByteArray("GEMEINDE,GEMNR,BEZIRK,BL\nWien,90001,Wien,W\n")
-                                       << "CD_GIS.DBF" << "keine bekannte dBASE-Version";
-    QTest::newRow("empty file") << "" << QByteArray("") << "CD_GIS.DBF" << "kürzer als ein Tabellenkopf";
+    QTest::newRow("no table") << "CD_GIS.DBF" << QByteArray() << "CD_GIS.DBF"
+                              << "Datei nicht gefunden";
+    QTest::newRow("no memo file") << "CD_GIS.DBT" << QByteArray() << "CD_GIS.DBT"
+                                  << "Die Memodatei der Tabelle fehlt";
+    QTest::newRow("no index file") << "CD_GIS.MDX" << QByteArray() << "CD_GIS.MDX"
+                                   << "die Indexdatei fehlt";
+    QTest::newRow("not a dBASE table")
+        << "" << QByteArray("GEMEINDE,GEMNR,BEZIRK,BL\nWien,90001,Wien,W\n") << "CD_GIS.DBF"
+        << "keine bekannte dBASE-Version";
+    QTest::newRow("empty file") << "" << QByteArray("") << "CD_GIS.DBF"
+                                << "kürzer als ein Tabellenkopf";
 }
 
 void tst_TableFailures::openFailures()
