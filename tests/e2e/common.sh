@@ -14,22 +14,26 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Starts Xvfb on the first display number that has no lock file and answers.
+# Starts a private Xvfb. The server picks a free display number itself and tells it
+# through -displayfd, so scripts that ctest runs side by side never share a display.
 start_xvfb() {
-    local n
-    for n in $(seq 120 199); do
-        [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 50); do
-            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$XVFB_PID" 2>/dev/null
+    local fd_file
+    fd_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        if [ -s "$fd_file" ]; then
+            export DISPLAY=":$(head -n 1 "$fd_file")"
+            if xdotool getdisplaygeometry >/dev/null 2>&1; then
+                rm -f "$fd_file"
+                return 0
+            fi
+        fi
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
-    fail "no free X display"
+    rm -f "$fd_file"
+    fail "Xvfb did not start"
 }
 
 # Prints the id of the first window whose name matches the pattern; waits up to 15 s.
