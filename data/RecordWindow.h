@@ -35,6 +35,9 @@ public:
     // Net slide since resetShift(): -1 per record dropped at the front, +1 at the back.
     int shift() const { return m_shift; }
     void resetShift() { m_shift = 0; }
+    // Records that a skip moved past without holding them: the slide they would have
+    // made (-1 each going forward, +1 going back).
+    void addShift(int records) { m_shift += records; }
 
     // Adds a record after the last (before the first) held one; the engine is then on
     // it. Into an empty window it becomes current; into a full one the record at the

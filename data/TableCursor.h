@@ -11,9 +11,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+struct HeldRecord;
 
 namespace dbase {
 class Engine;
@@ -128,6 +131,11 @@ private:
     // Fetching around the window, and telling the views.
     bool fetchNext();
     bool fetchPrior();
+    bool fetchFromEngine(bool forward, HeldRecord &record);
+    // A long move's records skipped within the engine; 0 when the move walks.
+    long long skipForward(long long left);
+    long long skipBackward(long long left);
+    bool fetchRun(bool forward, std::uint32_t from, int n, std::vector<HeldRecord> &records);
     void readBookmark(std::string &bookmark) const;
     void putEngineOn(int windowIndex) const;
     void fillForward();

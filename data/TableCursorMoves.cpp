@@ -5,8 +5,13 @@
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace st = dbase::status;
+
+// Moves that would fetch fewer records than this walk: they cost little, and their
+// engine calls stay exactly those of the walk.
+constexpr long long SkipMinimum = 64;
 
 namespace {
 
@@ -47,6 +52,25 @@ void TableCursor::readBookmark(std::string &bookmark) const
     }
 }
 
+// The record after (forward) or before the engine position into record, the window
+// untouched. False at the end (start) of the order; the engine position is then
+// undetermined, as after an error.
+bool TableCursor::fetchFromEngine(bool forward, HeldRecord &record)
+{
+    dbase::RecordProps props;
+    const dbase::Status s =
+        forward ? d->cursor->getNext(record.data, props) : d->cursor->getPrior(record.data, props);
+    if (s != st::Ok) {
+        d->window.forgetEnginePosition();
+        if (s == (forward ? st::NoNextRecord : st::NoPriorRecord))
+            return false;
+        raiseEngineError(s);
+    }
+    readBookmark(record.bookmark);
+    record.recordNumber = recordNumberOf(props, d->props.numbering);
+    return true;
+}
+
 // The record after the last held one (or, into an empty window, the next record from
 // wherever the engine stands). False at the end of the order.
 bool TableCursor::fetchNext()
@@ -55,16 +79,8 @@ bool TableCursor::fetchNext()
     if (!w.isEmpty())
         putEngineOn(w.count() - 1);
     HeldRecord record;
-    dbase::RecordProps props;
-    const dbase::Status s = d->cursor->getNext(record.data, props);
-    if (s != st::Ok) {
-        w.forgetEnginePosition();
-        if (s == st::NoNextRecord)
-            return false;
-        raiseEngineError(s);
-    }
-    readBookmark(record.bookmark);
-    record.recordNumber = recordNumberOf(props, d->props.numbering);
+    if (!fetchFromEngine(true, record))
+        return false;
     if (w.isEmpty()) {
         m_atStart = false;
         m_atEnd = false;
@@ -79,21 +95,88 @@ bool TableCursor::fetchPrior()
     if (!w.isEmpty())
         putEngineOn(0);
     HeldRecord record;
-    dbase::RecordProps props;
-    const dbase::Status s = d->cursor->getPrior(record.data, props);
-    if (s != st::Ok) {
-        w.forgetEnginePosition();
-        if (s == st::NoPriorRecord)
-            return false;
-        raiseEngineError(s);
-    }
-    readBookmark(record.bookmark);
-    record.recordNumber = recordNumberOf(props, d->props.numbering);
+    if (!fetchFromEngine(false, record))
+        return false;
     if (w.isEmpty()) {
         m_atStart = false;
         m_atEnd = false;
     }
     w.prepend(std::move(record));
+    return true;
+}
+
+// A long move whose walk would fetch at least a whole window of records one by one
+// ends with a window that holds only fetched records. Instead of fetching and dropping
+// every record on the way, the engine is put by place onto the record before the last
+// W of them and fetches those W: the same records, current record, engine position,
+// window shift and result as the walk, at a cost that does not grow with the distance.
+// The caller's walk goes on from there, so it still meets the end (or start) of the
+// order with a fetch of its own. Answers the records moved, or 0 when the move walks:
+// a short move (its engine calls stay the walk's), a window that is not full, an
+// engine that cannot place. The window changes only once all W records are fetched;
+// an engine error on the way leaves it as it was.
+long long TableCursor::skipForward(long long left)
+{
+    RecordWindow &w = d->window;
+    const int capacity = w.capacity();
+    const long long worthSkipping = std::max<long long>(capacity, SkipMinimum);
+    if (w.count() != capacity || left < worthSkipping)
+        return 0;
+    putEngineOn(capacity - 1); // as the walk's next fetch does
+    std::uint32_t last = 0;
+    std::int32_t total = 0;
+    if (d->cursor->placeInOrder(last) != st::Ok || d->cursor->countRecords(total) != st::Ok)
+        return 0;
+    const long long fetched = std::min(left, static_cast<long long>(total) - 1 - last);
+    std::vector<HeldRecord> records;
+    if (fetched < worthSkipping ||
+        !fetchRun(true, std::uint32_t(last + fetched - capacity), capacity, records))
+        return 0;
+    for (HeldRecord &record : records)
+        w.append(std::move(record));
+    // The records before the last W went through the window without being held.
+    w.addShift(-int(fetched - capacity));
+    w.setCurrent(capacity - 1);
+    return fetched;
+}
+
+long long TableCursor::skipBackward(long long left)
+{
+    RecordWindow &w = d->window;
+    const int capacity = w.capacity();
+    const long long worthSkipping = std::max<long long>(capacity, SkipMinimum);
+    if (w.count() != capacity || left < worthSkipping)
+        return 0;
+    putEngineOn(0);
+    std::uint32_t first = 0;
+    if (d->cursor->placeInOrder(first) != st::Ok)
+        return 0;
+    const long long fetched = std::min(left, static_cast<long long>(first));
+    std::vector<HeldRecord> records;
+    if (fetched < worthSkipping ||
+        !fetchRun(false, std::uint32_t(first - fetched + capacity), capacity, records))
+        return 0;
+    for (HeldRecord &record : records)
+        w.prepend(std::move(record));
+    w.addShift(int(fetched - capacity));
+    w.setCurrent(0);
+    return fetched;
+}
+
+// Puts the engine on the record at place `from` and fetches the n records after
+// (forward) or before it into records. False when the engine cannot place or the
+// order ends first; the window is not touched, its engine position is forgotten.
+bool TableCursor::fetchRun(bool forward, std::uint32_t from, int n,
+                           std::vector<HeldRecord> &records)
+{
+    d->window.forgetEnginePosition();
+    if (d->cursor->setToPlace(from) != st::Ok)
+        return false;
+    records.resize(std::size_t(n));
+    for (HeldRecord &record : records) {
+        if (!fetchFromEngine(forward, record))
+            return false;
+    }
     return true;
 }
 
@@ -124,27 +207,34 @@ int TableCursor::stepBy(int n)
     w.resetShift();
     int moved = 0;
     try {
-        for (long long left = n > 0 ? n : -static_cast<long long>(n); left > 0; --left) {
+        // Each pass moves one record, or many when a long move skips within the engine.
+        for (long long left = n > 0 ? n : -static_cast<long long>(n), step = 1; left > 0;
+             left -= step) {
+            step = 1;
             if (n > 0) {
                 if (w.current() >= 0 && w.current() < w.count() - 1)
                     w.setCurrent(w.current() + 1);
+                else if (const long long skipped = skipForward(left); skipped > 0)
+                    step = skipped;
                 else if (fetchNext())
                     w.setCurrent(w.count() - 1);
                 else {
                     m_atEnd = true;
                     break;
                 }
-                ++moved;
+                moved += int(step);
             } else {
                 if (w.current() > 0)
                     w.setCurrent(w.current() - 1);
+                else if (const long long skipped = skipBackward(left); skipped > 0)
+                    step = skipped;
                 else if (fetchPrior())
                     w.setCurrent(0);
                 else {
                     m_atStart = true;
                     break;
                 }
-                --moved;
+                moved -= int(step);
             }
         }
     } catch (...) {

@@ -271,6 +271,18 @@ Status DbaseCursor::placeInOrder(std::uint32_t &place) const
     return status::Ok;
 }
 
+Status DbaseCursor::setToPlace(std::uint32_t place)
+{
+    if (const Status s = checkOpen(); s != status::Ok)
+        return s;
+    if (place >= orderSize())
+        return fail(status::InvalidParameter,
+                    "Die Reihenfolge hat keinen Platz " + std::to_string(place) + ".");
+    m_place = place;
+    m_onRecord = true;
+    return status::Ok;
+}
+
 // Both counts answer the live records: the number a walk through any order visits.
 Status DbaseCursor::countRecords(std::int32_t &count)
 {

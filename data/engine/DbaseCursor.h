@@ -47,6 +47,7 @@ public:
     Status getBookmark(std::string &bookmark) const override;
     Status setToBookmark(const std::string &bookmark) override;
     Status placeInOrder(std::uint32_t &place) const override;
+    Status setToPlace(std::uint32_t place) override;
 
     Status countRecords(std::int32_t &count) override;
     Status countRecordsFallback(std::int32_t &count) override;

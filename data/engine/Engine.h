@@ -42,6 +42,10 @@ public:
     virtual Status setToBookmark(const std::string &bookmark) = 0;
     // Place (from 0) in the active order of the record at the engine position.
     virtual Status placeInOrder(std::uint32_t &place) const = 0;
+    // Puts the engine on the record at a place (from 0) of the active order, as
+    // setToBookmark does with that record's bookmark; InvalidParameter when the order
+    // has no such place. Lets a long move skip the records in between.
+    virtual Status setToPlace(std::uint32_t place) = 0;
 
     virtual Status countRecords(std::int32_t &count) = 0;         // first choice
     virtual Status countRecordsFallback(std::int32_t &count) = 0; // walks or estimates

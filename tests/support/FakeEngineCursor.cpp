@@ -227,6 +227,16 @@ Status FakeEngineCursor::placeInOrder(std::uint32_t &place) const
     return st::Ok;
 }
 
+Status FakeEngineCursor::setToPlace(std::uint32_t place)
+{
+    if (const Status s = m_engine.enter("setToPlace"); s != st::Ok)
+        return s;
+    if (place >= sequence().size())
+        return st::InvalidParameter;
+    m_pos2 = 2 * int(place) + 1;
+    return st::Ok;
+}
+
 Status FakeEngineCursor::countRecords(std::int32_t &count)
 {
     if (const Status s = m_engine.enter("countRecords"); s != st::Ok)

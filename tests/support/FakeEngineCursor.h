@@ -33,6 +33,7 @@ public:
     dbase::Status getBookmark(std::string &bookmark) const override;
     dbase::Status setToBookmark(const std::string &bookmark) override;
     dbase::Status placeInOrder(std::uint32_t &place) const override;
+    dbase::Status setToPlace(std::uint32_t place) override;
     dbase::Status countRecords(std::int32_t &count) override;
     dbase::Status countRecordsFallback(std::int32_t &count) override;
     dbase::Status extractField(int fieldNo, const std::string &record,
