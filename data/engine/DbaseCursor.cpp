@@ -30,7 +30,7 @@ std::uint32_t recnoOf(const std::string &bookmark)
 
 } // namespace
 
-DbaseCursor::DbaseCursor(std::shared_ptr<ErrorStack> errors, std::unique_ptr<DbfFile> table,
+DbaseCursor::DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
                          std::unique_ptr<MemoFile> memo, std::string directory)
     : m_errors(std::move(errors)), m_table(std::move(table)), m_memo(std::move(memo)),
       m_directory(std::move(directory)), m_tags(std::make_unique<TagCatalog>(*m_table))

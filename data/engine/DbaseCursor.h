@@ -21,7 +21,7 @@ namespace dbase {
 class DbaseCursor : public EngineCursor
 {
 public:
-    DbaseCursor(std::shared_ptr<ErrorStack> errors, std::unique_ptr<DbfFile> table,
+    DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
                 std::unique_ptr<MemoFile> memo, std::string directory);
     ~DbaseCursor() override;
 
@@ -75,7 +75,7 @@ private:
     bool memoIsBlank(const FieldDesc &field, const char *data) const;
 
     std::shared_ptr<ErrorStack> m_errors;
-    std::unique_ptr<DbfFile> m_table;
+    std::shared_ptr<const DbfFile> m_table; // may be shared with other cursors on the same file
     std::unique_ptr<MemoFile> m_memo;
     std::string m_directory;
     std::unique_ptr<TagCatalog> m_tags;

@@ -6,6 +6,9 @@
 #include "FileLookup.h"
 #include "MemoFile.h"
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -55,6 +58,36 @@ bool hasMemoField(const DbfFile &table)
 }
 
 // The path as the error texts show it: absolute where it can be made so.
+// What tells one state of a file from another: device, inode, size and modification
+// time; any rewrite, append or truncation changes at least one of them.
+struct FileIdentity
+{
+    bool valid = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedNs = 0;
+
+    static FileIdentity of(const std::string &path)
+    {
+        struct stat st {};
+        FileIdentity id;
+        if (::stat(path.c_str(), &st) != 0)
+            return id;
+        id.valid = true;
+        id.device = st.st_dev;
+        id.inode = st.st_ino;
+        id.size = st.st_size;
+        id.modifiedNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return id;
+    }
+    bool operator==(const FileIdentity &other) const
+    {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modifiedNs == other.modifiedNs;
+    }
+};
+
 std::string shownPath(const std::string &directory, const std::string &name)
 {
     std::error_code ec;
@@ -68,7 +101,11 @@ class DbaseEngine : public Engine
 {
 public:
     Status start() override;
-    void stop() override { m_started = false; }
+    void stop() override
+    {
+        m_started = false;
+        m_lastTable.reset();
+    }
     bool isStarted() const override { return m_started; }
     std::string driverFor(const std::string &directory,
                           const std::string &tableName) const override;
@@ -79,7 +116,7 @@ public:
 
 private:
     Status openDbf(const std::string &directory, const std::string &tableName,
-                   std::unique_ptr<DbfFile> &table);
+                   std::shared_ptr<const DbfFile> &table);
     Status openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
                     std::unique_ptr<MemoFile> &memo);
     Status openProductionIndex(const std::string &directory, const std::string &tablePath,
@@ -87,6 +124,11 @@ private:
 
     bool m_started = false;
     std::shared_ptr<ErrorStack> m_errors = std::make_shared<ErrorStack>();
+    // The table file read last, kept so that opening the same unchanged file again
+    // (the cursor first opens the table to read its index list, then opens it for
+    // good) does not read every record a second time.
+    std::shared_ptr<const DbfFile> m_lastTable;
+    FileIdentity m_lastTableIdentity;
 };
 
 Status DbaseEngine::start()
@@ -122,7 +164,7 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
     if (driver != "DBASE" && driver != "FOXPRO")
         return m_errors->fail(status::InvalidParameter, shownPath(directory, tableName),
                               "Der Tabellentyp " + driver + " wird nicht unterstützt.");
-    std::unique_ptr<DbfFile> table;
+    std::shared_ptr<const DbfFile> table;
     if (const Status s = openDbf(directory, tableName, table); s != status::Ok)
         return s;
     std::unique_ptr<MemoFile> memo;
@@ -142,7 +184,7 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
 
 // A bare name without extension means a .DBF, as in dBASE.
 Status DbaseEngine::openDbf(const std::string &directory, const std::string &tableName,
-                            std::unique_ptr<DbfFile> &table)
+                            std::shared_ptr<const DbfFile> &table)
 {
     const std::string name =
         FileLookup::upperExtension(tableName).empty() ? tableName + ".DBF" : tableName;
@@ -150,9 +192,19 @@ Status DbaseEngine::openDbf(const std::string &directory, const std::string &tab
     if (!path)
         return m_errors->fail(status::FileNotFound, shownPath(directory, name), "");
     const std::string shown = shownPath(std::string(), *path);
+    const FileIdentity identity = FileIdentity::of(*path);
+    if (m_lastTable && identity.valid && identity == m_lastTableIdentity &&
+        m_lastTable->path() == *path) {
+        table = m_lastTable;
+        return status::Ok;
+    }
+    std::unique_ptr<DbfFile> loaded;
     std::string problem;
-    if (const Status s = DbfFile::open(*path, table, problem); s != status::Ok)
+    if (const Status s = DbfFile::open(*path, loaded, problem); s != status::Ok)
         return m_errors->fail(s, shown, problem);
+    table = std::move(loaded);
+    m_lastTable = table;
+    m_lastTableIdentity = identity;
     return status::Ok;
 }
 

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <chrono>
+#include <filesystem>
+
 using namespace dbase;
 
 Q_DECLARE_METATYPE(dbase::Status)
@@ -56,6 +59,7 @@ private slots:
     void openFailuresNameTheFile_data();
     void openFailuresNameTheFile();
     void naturalOrderSkipsDeletedRecords();
+    void reopenSeesRewrittenTable();
     void bookmarksAndPlaces();
     void memoBlankness();
     void memoFileShrinksWhileOpen();
@@ -262,6 +266,35 @@ void tst_DbaseEngine::naturalOrderSkipsDeletedRecords()
     QCOMPARE(cursor->getPrior(record, props), status::Ok);
     QCOMPARE(props.physicalNumber, 4u);
     QCOMPARE(int(record.size()), cursor->properties().recordSize);
+}
+
+// Opening the same table again reuses the records read the first time only while
+// the file is unchanged: a rewrite between the opens, even to the same size, is read
+// anew, and a cursor still open keeps the records it was opened on.
+void tst_DbaseEngine::reopenSeesRewrittenTable()
+{
+    QVERIFY(!writeTable("T.DBF", {"a", "b"}).isEmpty());
+    std::unique_ptr<EngineCursor> first;
+    QCOMPARE(open("T.DBF", first), status::Ok);
+    std::unique_ptr<EngineCursor> again;
+    QCOMPARE(open("T.DBF", again), status::Ok);
+    QCOMPARE(walk(*again), (QStringList{"a", "b"}));
+    again.reset();
+
+    QVERIFY(!writeTable("T.DBF", {"x", "y"}).isEmpty());
+    // Same size, and a modification time apart from the first write's for certain.
+    const std::filesystem::path rewrittenPath = m_dir->filePath("T.DBF").toStdString();
+    std::filesystem::last_write_time(rewrittenPath, std::filesystem::last_write_time(rewrittenPath) +
+                                                        std::chrono::seconds(5));
+    std::unique_ptr<EngineCursor> rewritten;
+    QCOMPARE(open("T.DBF", rewritten), status::Ok);
+    QCOMPARE(walk(*rewritten), (QStringList{"x", "y"}));
+    QCOMPARE(walk(*first), (QStringList{"a", "b"}));
+
+    QVERIFY(!writeTable("T.DBF", {"x", "y", "z"}).isEmpty());
+    std::unique_ptr<EngineCursor> grown;
+    QCOMPARE(open("T.DBF", grown), status::Ok);
+    QCOMPARE(walk(*grown), (QStringList{"x", "y", "z"}));
 }
 
 void tst_DbaseEngine::bookmarksAndPlaces()
