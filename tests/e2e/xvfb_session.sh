@@ -10,11 +10,6 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TMP_ROOT=$(mktemp -d)
 chmod 755 "$TMP_ROOT"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
 session_cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
@@ -23,20 +18,7 @@ session_cleanup() {
 }
 trap session_cleanup EXIT
 
-start_xvfb() {
-    local fd_file="$TMP_ROOT/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 100); do
-        if [ -s "$fd_file" ]; then
-            export DISPLAY=":$(head -n 1 "$fd_file")"
-            xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-        fi
-        kill -0 "$XVFB_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    fail "Xvfb did not start"
-}
+. "$HERE/x_helpers.sh"
 
 # A new directory under the session's root, readable by everyone.
 new_dir() {
@@ -75,32 +57,6 @@ start_viewer_in() {
         UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86" \
         "$VIEWER") >"$TMP_ROOT/viewer.log" 2>&1 &
     APP_PID=$!
-}
-
-# Prints the id of the first window whose name matches; waits up to 20 s.
-wait_window() {
-    local id
-    for _ in $(seq 200); do
-        id=$(xdotool search --name "$1" 2>/dev/null | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        kill -0 "$APP_PID" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-
-# Waits up to 20 s for the viewer to end; sets APP_CODE.
-wait_exit() {
-    for _ in $(seq 200); do
-        if ! kill -0 "$APP_PID" 2>/dev/null; then
-            wait "$APP_PID"
-            APP_CODE=$?
-            APP_PID=
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
 }
 
 # Name, size, mode, modification time and checksum of everything in a directory.
