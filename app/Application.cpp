@@ -1,9 +1,9 @@
 #include "Application.h"
 
-#include "Exception.h"
-#include "Form1.h"
 #include "DbaseEngine.h"
 #include "Engine.h"
+#include "Exception.h"
+#include "Form1.h"
 
 #include <QFileInfo>
 #include <QIcon>
@@ -71,9 +71,10 @@ QString Application::eventErrorText(const QString &message)
 QString Application::startupErrorText(const QString &typeName, const QString &module,
                                       quintptr offset, const QString &message)
 {
-    QString text = QStringLiteral("Exception %1 in Modul %2 bei %3.\n")
-                       .arg(typeName, module,
-                            QStringLiteral("%1").arg(offset, 8, 16, QLatin1Char('0')).toUpper().right(8));
+    QString text =
+        QStringLiteral("Exception %1 in Modul %2 bei %3.\n")
+            .arg(typeName, module,
+                 QStringLiteral("%1").arg(offset, 8, 16, QLatin1Char('0')).toUpper().right(8));
     text += message;
     if (!message.isEmpty() && !message.endsWith(QLatin1Char('.')))
         text += QLatin1Char('.');
@@ -87,8 +88,9 @@ void Application::createMainWindow()
     m_onDeactivate = nullptr;
     try {
         m_engine = m_makeEngine();
-        m_form = std::make_unique<Form1>(
-            *m_engine, [this](std::function<void()> handler) { setDeactivationHandler(std::move(handler)); });
+        m_form = std::make_unique<Form1>(*m_engine, [this](std::function<void()> handler) {
+            setDeactivationHandler(std::move(handler));
+        });
     } catch (const Exception &error) {
         reportStartupError(error.typeName(), error.raiseAddress(), error.message());
         return;

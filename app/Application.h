@@ -31,8 +31,8 @@ public:
     // the last character sorts after ".".
     static QString eventErrorText(const QString &message);
     // Text of the box for an error while the main window is built.
-    static QString startupErrorText(const QString &typeName, const QString &module,
-                                    quintptr offset, const QString &message);
+    static QString startupErrorText(const QString &typeName, const QString &module, quintptr offset,
+                                    const QString &message);
 
     QString title() const { return m_title; }
 

@@ -17,7 +17,7 @@ public:
     QString fieldName() const { return m_name; } // translated to Unicode (e.g. "LÄNGE")
     int ordinal() const { return m_ordinal; }    // 0-based position in the field list
     Kind kind() const { return m_kind; }
-    int size() const { return m_size; }          // width in characters (text fields)
+    int size() const { return m_size; } // width in characters (text fields)
     // Characters a view reserves: a text field's width, 10 for every other kind.
     int displayWidth() const;
     Qt::Alignment alignment() const { return m_alignment; }
@@ -26,9 +26,9 @@ public:
 
     // The current record's value.
     bool isNull() const;
-    QString displayText() const;   // "(MEMO)" / "(Memo)" for the memo
+    QString displayText() const; // "(MEMO)" / "(Memo)" for the memo
     QString asString() const;
-    QString memoText() const;      // the whole note with CR LF line breaks
+    QString memoText() const; // the whole note with CR LF line breaks
     // Only while the cursor is in key mode: puts the text into the search key.
     void setAsString(const QString &text);
 

@@ -103,7 +103,8 @@ Status seekNearest(OpenTable &t, const std::string &typed, std::string &record, 
         return s;
     if (facts.keyFields.empty())
         return status::InvalidParameter; // only an order on one field takes a typed text
-    const std::string value = CodePage::fromAnsi(t.codePage, CodePage::utf8ToAnsi(lowerAscii(typed)));
+    const std::string value =
+        CodePage::fromAnsi(t.codePage, CodePage::utf8ToAnsi(lowerAscii(typed)));
     std::string lookup;
     std::string key;
     if (Status s = t.cursor->blankRecord(lookup); s != status::Ok)
@@ -112,7 +113,8 @@ Status seekNearest(OpenTable &t, const std::string &typed, std::string &record, 
         return s;
     if (Status s = t.cursor->extractKey(lookup, key); s != status::Ok)
         return s;
-    if (Status s = t.cursor->setToKey(SearchCondition::GreaterOrEqual, true, 0, 0, key); s != status::Ok)
+    if (Status s = t.cursor->setToKey(SearchCondition::GreaterOrEqual, true, 0, 0, key);
+        s != status::Ok)
         return s;
     const Status s = t.cursor->getNext(record, props);
     return s == status::NoNextRecord ? t.cursor->getPrior(record, props) : s;

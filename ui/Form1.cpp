@@ -5,13 +5,13 @@
 #include "DataGrid.h"
 #include "DataSource.h"
 #include "DatabaseErrors.h"
+#include "Engine.h"
 #include "Field.h"
 #include "NoteBox.h"
 #include "RecordScrollBar.h"
 #include "SearchButton.h"
 #include "Shape.h"
 #include "TableCursor.h"
-#include "Engine.h"
 
 #include <QCoreApplication>
 #include <QFontInfo>
@@ -28,8 +28,8 @@
 namespace {
 
 // Grid columns by field ordinal.
-constexpr int ColGemeinde = 0, ColBezirk = 2, ColBl = 3, ColMin = 7, ColMax = 8,
-              ColJahresmitt = 9, ColPotential = 10, ColText = 13;
+constexpr int ColGemeinde = 0, ColBezirk = 2, ColBl = 3, ColMin = 7, ColMax = 8, ColJahresmitt = 9,
+              ColPotential = 10, ColText = 13;
 // Columns the window does not show, and the four right-aligned value columns.
 constexpr std::array HiddenColumns{1, 4, 5, 6, 11, 12, 13};
 constexpr std::array ValueColumns{ColMin, ColMax, ColJahresmitt, ColPotential};
@@ -104,9 +104,9 @@ Form1::Form1(dbase::Engine &engine, DeactivationInstaller installDeactivation, Q
 {
     installFontSubstitutes();
     m_ui->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     scaleToScreen();
     setFixedSize(size());
     m_noteBoxLeft = m_ui->DBMemo1->x();
@@ -159,7 +159,8 @@ void Form1::scaleGeometry(int numerator, int denominator)
             height = r.height();
         control->setGeometry(left, top, width, height);
         if (control->property("fontPixelHeight").isValid())
-            setFontPixelHeight(control, scaled(pixelSizeOf(control->font()), numerator, denominator));
+            setFontPixelHeight(control,
+                               scaled(pixelSizeOf(control->font()), numerator, denominator));
     }
     resize(scaled(width(), numerator, denominator), scaled(this->height(), numerator, denominator));
 }
@@ -255,7 +256,8 @@ void Form1::layOutGrid()
 // Each leader line ends at the column edge that it explains.
 void Form1::placeLeaderLines()
 {
-    const int e3 = gridColumnWidth(ColGemeinde) + gridColumnWidth(ColBezirk) + gridColumnWidth(ColBl);
+    const int e3 =
+        gridColumnWidth(ColGemeinde) + gridColumnWidth(ColBezirk) + gridColumnWidth(ColBl);
     const int e7 = e3 + gridColumnWidth(ColMin);
     const int e8 = e7 + gridColumnWidth(ColMax);
     const int e10 = e8 + gridColumnWidth(ColJahresmitt) + gridColumnWidth(ColPotential);
@@ -274,7 +276,8 @@ void Form1::placeRecordScrollBar()
 {
     const QRect grid = m_ui->DBGrid1->geometry();
     RecordScrollBar *bar = m_ui->ScrollBar1;
-    bar->setGeometry(grid.width() - bar->width() - 2, grid.y() + 2, bar->width(), grid.height() - 3);
+    bar->setGeometry(grid.width() - bar->width() - 2, grid.y() + 2, bar->width(),
+                     grid.height() - 3);
 }
 
 void Form1::markColumn(int column)

@@ -8,6 +8,9 @@
 
 namespace dbase::codepage_tables {
 
+// Eight code points a line, as the tables are usually printed.
+// clang-format off
+
 // cp437, bytes 0x80..0xFF
 constexpr std::array<char16_t, 128> kCp437 = {{
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
@@ -127,5 +130,6 @@ constexpr std::array<char16_t, 128> kCp1252 = {{
     0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
     0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
 }};
+// clang-format on
 
 } // namespace dbase::codepage_tables

@@ -70,7 +70,9 @@ struct FileIdentity
 
     static FileIdentity of(const std::string &path)
     {
-        struct stat st {};
+        struct stat st
+        {
+        };
         FileIdentity id;
         if (::stat(path.c_str(), &st) != 0)
             return id;

@@ -51,7 +51,8 @@ public:
     virtual Status countRecordsFallback(std::int32_t &count) = 0; // walks or estimates
 
     // fieldNo counts from 1.
-    virtual Status extractField(int fieldNo, const std::string &record, FieldValue &value) const = 0;
+    virtual Status extractField(int fieldNo, const std::string &record,
+                                FieldValue &value) const = 0;
     // The whole note of a memo field, in the table's character set; empty when blank.
     virtual Status readMemo(int fieldNo, const std::string &record, std::string &text) = 0;
 
@@ -79,7 +80,8 @@ public:
     virtual bool isStarted() const = 0;
 
     // Driver for a table name in a directory: "DBASE", "FOXPRO", "PARADOX", "ASCIIDRV".
-    virtual std::string driverFor(const std::string &directory, const std::string &tableName) const = 0;
+    virtual std::string driverFor(const std::string &directory,
+                                  const std::string &tableName) const = 0;
     // Opens a table read-only and shared. directory "" means the current working directory.
     virtual Status openTable(const std::string &directory, const std::string &tableName,
                              const std::string &driver, std::unique_ptr<EngineCursor> &cursor) = 0;

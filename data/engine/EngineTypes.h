@@ -20,7 +20,7 @@ inline constexpr Status EndOfMemo = 0x2207;       // a memo read reached the not
 inline constexpr Status IndexOpenAlready = 0x272C;
 inline constexpr Status AlreadyStarted = 0x2A07;
 inline constexpr Status TableReadOnly = 0x2A0B;
-inline constexpr Status NoEntry = 0x2A06;         // no such error entry / start entry missing
+inline constexpr Status NoEntry = 0x2A06; // no such error entry / start entry missing
 inline constexpr Status LibraryNotFound = 0x2108;
 inline constexpr Status LibraryLoadFailed = 0x2109;
 inline constexpr Status OutOfMemory = 0x2501;
@@ -28,18 +28,18 @@ inline constexpr Status OutOfMemory = 0x2501;
 // The engine's own failure codes (texts in Engine::errorText).
 inline constexpr Status FileNotFound = 0x2401;
 inline constexpr Status FileUnreadable = 0x2402;
-inline constexpr Status NotATable = 0x2301;      // not a dBASE table at all
-inline constexpr Status TableDamaged = 0x2302;   // header, descriptors or records inconsistent
+inline constexpr Status NotATable = 0x2301;    // not a dBASE table at all
+inline constexpr Status TableDamaged = 0x2302; // header, descriptors or records inconsistent
 inline constexpr Status MemoDamaged = 0x2303;
 inline constexpr Status IndexDamaged = 0x2304;
 inline constexpr Status TableEncrypted = 0x2305;
-inline constexpr Status FileChanged = 0x2306;    // the file shrank or changed under an open table
+inline constexpr Status FileChanged = 0x2306; // the file shrank or changed under an open table
 inline constexpr Status UnsupportedVersion = 0x2F02;
 inline constexpr Status TagNotFound = 0x2709;
 inline constexpr Status BadKeyExpression = 0x2E01;
 inline constexpr Status NotOpen = 0x2704;
 inline constexpr Status InvalidParameter = 0x2702;
-inline constexpr Status LimitExceeded = 0x2502;  // a size beyond what the engine accepts
+inline constexpr Status LimitExceeded = 0x2502; // a size beyond what the engine accepts
 } // namespace status
 
 enum class FieldType : std::uint8_t {
@@ -58,20 +58,20 @@ struct FieldDesc
     std::string name; // as stored, in the table's character set, without the NUL padding
     char typeLetter = 'C';
     FieldType type = FieldType::Text;
-    int width = 0;    // in bytes
+    int width = 0; // in bytes
     int decimals = 0;
-    int offset = 0;   // of the field's first byte in the record (the deletion flag is byte 0)
+    int offset = 0; // of the field's first byte in the record (the deletion flag is byte 0)
 };
 
 struct IndexDesc
 {
-    std::string tagName;    // as stored in the index file
-    std::string indexFile;  // file name as the table's directory holds it (e.g. "CD_GIS.MDX")
-    std::string expression; // the key expression text; for a field key, the field's name
-    bool isExpression = false;     // the key is an expression rather than one plain field
-    std::vector<int> keyFields;    // field numbers from 1, for a field key
-    char keyType = 'C';            // 'C', 'N' or 'D'
-    int keySize = 0;               // in bytes
+    std::string tagName;        // as stored in the index file
+    std::string indexFile;      // file name as the table's directory holds it (e.g. "CD_GIS.MDX")
+    std::string expression;     // the key expression text; for a field key, the field's name
+    bool isExpression = false;  // the key is an expression rather than one plain field
+    std::vector<int> keyFields; // field numbers from 1, for a field key
+    char keyType = 'C';         // 'C', 'N' or 'D'
+    int keySize = 0;            // in bytes
     bool primary = false;
     bool unique = false;
     bool descending = false;
@@ -96,7 +96,7 @@ struct CursorProps
     int bookmarkSize = 0; // bytes of a bookmark
     bool canModify = false;
     NumberingKind numbering = NumberingKind::Physical;
-    int indexCount = 0;   // tags available to the table
+    int indexCount = 0; // tags available to the table
     int fieldCount = 0;
 };
 
@@ -111,9 +111,9 @@ struct RecordProps
 struct FieldValue
 {
     bool blank = true;
-    std::string text;          // Text: the stored bytes without trailing blanks
-    std::int32_t integer = 0;  // SmallInt and Integer
-    double number = 0.0;       // Number
+    std::string text;         // Text: the stored bytes without trailing blanks
+    std::int32_t integer = 0; // SmallInt and Integer
+    double number = 0.0;      // Number
 };
 
 enum class SearchCondition : int { Greater = 1, GreaterOrEqual = 2 };

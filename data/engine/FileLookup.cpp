@@ -28,7 +28,8 @@ std::string joined(const std::string &directory, const std::string &name)
 bool FileLookup::equalNoCase(const std::string &a, const std::string &b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
     });
 }
 

@@ -37,10 +37,10 @@ public:
                                                       const std::vector<FieldDesc> &fields);
 
     const std::string &text() const;
-    bool isNumeric() const;        // key type 'N' rather than 'C'
-    int keySize() const;           // text keys: width in bytes; numeric: encoded size
-    bool isPlainField() const;     // the whole expression is one field name
-    int plainFieldNumber() const;  // from 1, when isPlainField()
+    bool isNumeric() const;       // key type 'N' rather than 'C'
+    int keySize() const;          // text keys: width in bytes; numeric: encoded size
+    bool isPlainField() const;    // the whole expression is one field name
+    int plainFieldNumber() const; // from 1, when isPlainField()
 
     Key evaluate(const char *record) const;
     // The same without building a Key, for sorting many records: a numeric key's

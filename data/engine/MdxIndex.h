@@ -15,7 +15,7 @@ struct MdxTag
     std::string name;       // as stored (at most 10 characters)
     std::string expression; // key expression text
     std::string forExpression;
-    char keyType = 'C';     // 'C', 'N' or 'D'
+    char keyType = 'C'; // 'C', 'N' or 'D'
     int keyLength = 0;
     bool descending = false;
     bool unique = false;

@@ -22,7 +22,9 @@ Status ReadOnlyFile::open(const std::string &path, std::string &problem)
         problem = err == EACCES ? "Keine Berechtigung, die Datei zu lesen." : std::strerror(err);
         return err == ENOENT ? status::FileNotFound : status::FileUnreadable;
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         problem = "Keine gewöhnliche Datei.";
         return status::FileUnreadable;
@@ -32,7 +34,9 @@ Status ReadOnlyFile::open(const std::string &path, std::string &problem)
 
 std::uint64_t ReadOnlyFile::size() const
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || st.st_size < 0)
         return 0;
     return static_cast<std::uint64_t>(st.st_size);
@@ -49,8 +53,8 @@ Status ReadOnlyFile::readAt(std::uint64_t offset, std::uint64_t length, std::str
     out.resize(static_cast<std::size_t>(length));
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t n = ::pread(m_fd, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

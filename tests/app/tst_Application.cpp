@@ -113,12 +113,18 @@ void tst_Application::title_data()
 {
     QTest::addColumn<QString>("programFile");
     QTest::addColumn<QString>("title");
-    QTest::newRow("upper case") << "VIEWER.EXE" << "Viewer";
-    QTest::newRow("two dots") << "MY.DATA.EXE" << "My";
-    QTest::newRow("directory dropped") << "/usr/bin/Gemeindedaten" << "Gemeindedaten";
-    QTest::newRow("first kept as it is") << "gEMEINDE.bin" << "gemeinde";
-    QTest::newRow("umlaut lowered") << "ÖKO.BIN" << "Öko";
-    QTest::newRow("dot first") << ".hidden" << "";
+    QTest::newRow("upper case") << "VIEWER.EXE"
+                                << "Viewer";
+    QTest::newRow("two dots") << "MY.DATA.EXE"
+                              << "My";
+    QTest::newRow("directory dropped") << "/usr/bin/Gemeindedaten"
+                                       << "Gemeindedaten";
+    QTest::newRow("first kept as it is") << "gEMEINDE.bin"
+                                         << "gemeinde";
+    QTest::newRow("umlaut lowered") << "ÖKO.BIN"
+                                    << "Öko";
+    QTest::newRow("dot first") << ".hidden"
+                               << "";
 }
 
 void tst_Application::title()
@@ -135,14 +141,30 @@ void tst_Application::fullStopRules_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("eventText");
     QTest::addColumn<QString>("startupLastLine");
-    QTest::newRow("letter") << "Datei fehlt" << "Datei fehlt." << "Datei fehlt.";
-    QTest::newRow("digit") << "Fehler 5" << "Fehler 5." << "Fehler 5.";
-    QTest::newRow("parenthesis") << "Fehler (5)" << "Fehler (5)" << "Fehler (5).";
-    QTest::newRow("full stop") << "Ende." << "Ende." << "Ende.";
-    QTest::newRow("minus below dot") << "a-" << "a-" << "a-.";
-    QTest::newRow("slash above dot") << "C:/" << "C:/." << "C:/.";
-    QTest::newRow("umlaut") << "Größe ü" << "Größe ü." << "Größe ü.";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("letter") << "Datei fehlt"
+                            << "Datei fehlt."
+                            << "Datei fehlt.";
+    QTest::newRow("digit") << "Fehler 5"
+                           << "Fehler 5."
+                           << "Fehler 5.";
+    QTest::newRow("parenthesis") << "Fehler (5)"
+                                 << "Fehler (5)"
+                                 << "Fehler (5).";
+    QTest::newRow("full stop") << "Ende."
+                               << "Ende."
+                               << "Ende.";
+    QTest::newRow("minus below dot") << "a-"
+                                     << "a-"
+                                     << "a-.";
+    QTest::newRow("slash above dot") << "C:/"
+                                     << "C:/."
+                                     << "C:/.";
+    QTest::newRow("umlaut") << "Größe ü"
+                            << "Größe ü."
+                            << "Größe ü.";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
 void tst_Application::fullStopRules()
@@ -151,15 +173,18 @@ void tst_Application::fullStopRules()
     QFETCH(QString, eventText);
     QFETCH(QString, startupLastLine);
     QCOMPARE(Application::eventErrorText(message), eventText);
-    const QString startup = Application::startupErrorText(QStringLiteral("E"), QStringLiteral("m"), 0, message);
+    const QString startup =
+        Application::startupErrorText(QStringLiteral("E"), QStringLiteral("m"), 0, message);
     QCOMPARE(startup.section(QLatin1Char('\n'), 1), startupLastLine);
 }
 
 void tst_Application::startupTextLayout()
 {
-    QCOMPARE(Application::startupErrorText(QStringLiteral("EDBEngineError"), QStringLiteral("gemeindedaten"),
-                                           0x1a2bc, QStringLiteral("Tabelle fehlt")),
-             QStringLiteral("Exception EDBEngineError in Modul gemeindedaten bei 0001A2BC.\nTabelle fehlt."));
+    QCOMPARE(Application::startupErrorText(QStringLiteral("EDBEngineError"),
+                                           QStringLiteral("gemeindedaten"), 0x1a2bc,
+                                           QStringLiteral("Tabelle fehlt")),
+             QStringLiteral(
+                 "Exception EDBEngineError in Modul gemeindedaten bei 0001A2BC.\nTabelle fehlt."));
 }
 
 void tst_Application::errorInHandlerShowsBoxAndGoesOn()
@@ -229,7 +254,8 @@ void tst_Application::errorInFormCreateKeepsWindow()
     app()->createMainWindow();
     QCOMPARE(watcher.seen.size(), 1);
     QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
-    QCOMPARE(watcher.seen[0].text, QStringLiteral("Eigenschaft Scrollbar außerhalb des zulässigen Bereichs."));
+    QCOMPARE(watcher.seen[0].text,
+             QStringLiteral("Eigenschaft Scrollbar außerhalb des zulässigen Bereichs."));
     Form1 *form = app()->mainForm();
     QVERIFY(form);
     form->show();

@@ -71,12 +71,16 @@ struct Window
     }
     const Ui::Form1 &ui() const { return form->ui(); }
     TableCursor &table() const { return *form->table1(); }
-    QString currentName() const { return table().fieldNamed(QStringLiteral("GEMEINDE"))->asString().trimmed(); }
+    QString currentName() const
+    {
+        return table().fieldNamed(QStringLiteral("GEMEINDE"))->asString().trimmed();
+    }
     // Place of the current record in the tag's order, as the fake engine keeps it.
     int placeIn(const std::string &tag) const
     {
         const std::vector<int> &records = engine.order(tag)->records;
-        return int(std::find(records.begin(), records.end(), table().recordNumber()) - records.begin());
+        return int(std::find(records.begin(), records.end(), table().recordNumber()) -
+                   records.begin());
     }
     int width(int column) const { return ui().DBGrid1->column(column).width(); }
 };
@@ -87,7 +91,8 @@ void scroll(Form1 &form, int code, int thumb = 0)
 {
     RecordScrollBar *bar = form.ui().ScrollBar1;
     const int p = bar->position();
-    const int candidates[] = {p - 1, p + 1, p - 1, p + 1, thumb, thumb, bar->minimum(), bar->maximum(), p};
+    const int candidates[] = {p - 1, p + 1,          p - 1,          p + 1, thumb,
+                              thumb, bar->minimum(), bar->maximum(), p};
     int value = std::min(std::max(candidates[code], bar->minimum()), bar->maximum());
     form.ScrollBar1Scroll(code, value);
     bar->setPosition(value);
@@ -159,16 +164,24 @@ void tst_Form1::designTexts_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
-    QTest::newRow("caption") << "Form1" << "Gemeindedaten - Zum Sortieren auf die entspr. Spaltenüberschrift klicken.";
-    QTest::newRow("Memo1") << "Memo1" << "geringster\ngemessener\nWert\nin Bq/m³";
-    QTest::newRow("Memo2") << "Memo2" << "höchster\ngemessener\nWert\nin Bq/m³";
-    QTest::newRow("Memo3") << "Memo3" << "aus den Messwerten\nberechneter Jahres-\nmittelwert in Bq/m³";
-    QTest::newRow("Memo4") << "Memo4"
-                           << "Umso größer das Radonpotenzial ist,\ndesto höher ist die Möglichkeit hoher\n"
-                              "Radonkonzentrationen in Gebäuden.\nBei Werten über 400 Bq/m³ sollte\n"
-                              "man bei Neubauten Radonschutz-\nmaßnahmen vorsehen.";
-    QTest::newRow("Label1") << "Label1" << "Gemeindename:";
-    QTest::newRow("BitBtn1") << "BitBtn1" << "Suchen";
+    QTest::newRow("caption")
+        << "Form1"
+        << "Gemeindedaten - Zum Sortieren auf die entspr. Spaltenüberschrift klicken.";
+    QTest::newRow("Memo1") << "Memo1"
+                           << "geringster\ngemessener\nWert\nin Bq/m³";
+    QTest::newRow("Memo2") << "Memo2"
+                           << "höchster\ngemessener\nWert\nin Bq/m³";
+    QTest::newRow("Memo3") << "Memo3"
+                           << "aus den Messwerten\nberechneter Jahres-\nmittelwert in Bq/m³";
+    QTest::newRow("Memo4")
+        << "Memo4"
+        << "Umso größer das Radonpotenzial ist,\ndesto höher ist die Möglichkeit hoher\n"
+           "Radonkonzentrationen in Gebäuden.\nBei Werten über 400 Bq/m³ sollte\n"
+           "man bei Neubauten Radonschutz-\nmaßnahmen vorsehen.";
+    QTest::newRow("Label1") << "Label1"
+                            << "Gemeindename:";
+    QTest::newRow("BitBtn1") << "BitBtn1"
+                             << "Suchen";
 }
 
 void tst_Form1::designTexts()
@@ -176,7 +189,8 @@ void tst_Form1::designTexts()
     QFETCH(QString, control);
     QFETCH(QString, text);
     Window w(5, false);
-    QObject *object = control == QLatin1String("Form1") ? w.form.get() : w.form->findChild<QObject *>(control);
+    QObject *object =
+        control == QLatin1String("Form1") ? w.form.get() : w.form->findChild<QObject *>(control);
     QVERIFY(object);
     QString shown;
     if (auto *edit = qobject_cast<QTextEdit *>(object))
@@ -216,8 +230,9 @@ void tst_Form1::startUpLayout()
     for (int c : {0, 2, 3, 7, 8, 9, 10})
         shown += w.width(c);
     // The grid's border and its own vertical scroll bar are added twice.
-    const int nonClient = 2 * ui.DBGrid1->frameWidth()
-                          + ui.DBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui.DBGrid1);
+    const int nonClient =
+        2 * ui.DBGrid1->frameWidth() +
+        ui.DBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui.DBGrid1);
     QCOMPARE(ui.DBGrid1->width(), shown + 2 * nonClient);
 
     const int e7 = w.width(0) + w.width(2) + w.width(3) + w.width(7);
@@ -280,20 +295,23 @@ void tst_Form1::titleClickSetsPlace()
     QCOMPARE(w.form->markedColumn(), column);
     QCOMPARE(w.ui().DBGrid1->column(column).titleColor(), Marked);
     if (column != 0)
-        QCOMPARE(w.ui().DBGrid1->column(0).titleColor(), w.ui().DBGrid1->palette().color(QPalette::Button));
+        QCOMPARE(w.ui().DBGrid1->column(0).titleColor(),
+                 w.ui().DBGrid1->palette().color(QPalette::Button));
 }
 
 void tst_Form1::scrollCodes_data()
 {
-    QTest::addColumn<QList<int>>("codes");   // pairs: code, thumb value
-    QTest::addColumn<int>("place");          // of the current record in the name order
+    QTest::addColumn<QList<int>>("codes"); // pairs: code, thumb value
+    QTest::addColumn<int>("place");        // of the current record in the name order
     QTest::addColumn<int>("rowPosition");
     QTest::addColumn<int>("thumb");
     QTest::newRow("down arrow") << QList<int>{1, 0, 8, 0} << 1 << 1 << 1;
     QTest::newRow("up arrow at the first record") << QList<int>{0, 0, 8, 0} << 0 << 0 << 0;
     QTest::newRow("down, down, up") << QList<int>{1, 0, 1, 0, 0, 0} << 1 << 1 << 1;
-    QTest::newRow("trough moves the thumb only") << QList<int>{3, 0, 3, 0, 2, 0, 3, 0} << 0 << 0 << 2;
-    QTest::newRow("thumb tracking and release") << QList<int>{5, 3, 5, 7, 4, 7, 8, 0} << 7 << 7 << 7;
+    QTest::newRow("trough moves the thumb only")
+        << QList<int>{3, 0, 3, 0, 2, 0, 3, 0} << 0 << 0 << 2;
+    QTest::newRow("thumb tracking and release")
+        << QList<int>{5, 3, 5, 7, 4, 7, 8, 0} << 7 << 7 << 7;
     QTest::newRow("thumb back") << QList<int>{5, 9, 5, 4} << 4 << 4 << 4;
     QTest::newRow("top and bottom move nothing") << QList<int>{7, 0, 6, 0} << 0 << 0 << 0;
     QTest::newRow("trough then thumb") << QList<int>{3, 0, 3, 0, 5, 5} << 5 << 5 << 5;
@@ -376,7 +394,8 @@ void tst_Form1::noteBox()
 void tst_Form1::cellClickMovesRowPosition()
 {
     // By BL the order is Ccc (O), Ddd (S), Bbb (St), Aaa (W).
-    Window w({"Aaa", "Bbb", "Ccc", "Ddd"}, {QString(), QStringLiteral("Notiz"), QString(), QStringLiteral("Notiz")});
+    Window w({"Aaa", "Bbb", "Ccc", "Ddd"},
+             {QString(), QStringLiteral("Notiz"), QString(), QStringLiteral("Notiz")});
     NoteBox *box = w.ui().DBMemo1;
     emit w.ui().DBGrid1->titleClick(3);
     scroll(*w.form, RecordScrollBar::PageDown);
@@ -407,14 +426,21 @@ void tst_Form1::search_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("found");
-    QTest::newRow("exact") << "Graz" << "Graz";
-    QTest::newRow("capitals lowered") << "WIEN" << "Wien";
-    QTest::newRow("prefix") << "wiener" << "Wiener Neustadt";
-    QTest::newRow("empty text finds the first") << "" << "Graz";
-    QTest::newRow("between names") << "hz" << "Innsbruck";
+    QTest::newRow("exact") << "Graz"
+                           << "Graz";
+    QTest::newRow("capitals lowered") << "WIEN"
+                                      << "Wien";
+    QTest::newRow("prefix") << "wiener"
+                            << "Wiener Neustadt";
+    QTest::newRow("empty text finds the first") << ""
+                                                << "Graz";
+    QTest::newRow("between names") << "hz"
+                                   << "Innsbruck";
     // "Ö" stays capital and sorts before "ä"; lowered it would find "Ötztal".
-    QTest::newRow("capital umlaut kept") << "Ötztal" << "Ägidi";
-    QTest::newRow("beyond every name") << "ÿÿ" << "Ötztal";
+    QTest::newRow("capital umlaut kept") << "Ötztal"
+                                         << "Ägidi";
+    QTest::newRow("beyond every name") << "ÿÿ"
+                                       << "Ötztal";
 }
 
 void tst_Form1::search()
@@ -422,7 +448,8 @@ void tst_Form1::search()
     QFETCH(QString, typed);
     QFETCH(QString, found);
     Window w({"Wien", "Graz", "Innsbruck", "Wiener Neustadt", "Ägidi", "Ötztal", "Linz"},
-             {QString(), QStringLiteral("Notiz"), QString(), QString(), QString(), QStringLiteral("Notiz")});
+             {QString(), QStringLiteral("Notiz"), QString(), QString(), QString(),
+              QStringLiteral("Notiz")});
     emit w.ui().DBGrid1->titleClick(8);
     w.form->show();
     QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
@@ -437,11 +464,13 @@ void tst_Form1::search()
     QCOMPARE(w.table().indexName(), QStringLiteral("Kleingem"));
     QCOMPARE(w.form->markedColumn(), 0);
     QCOMPARE(w.ui().DBGrid1->column(0).titleColor(), Marked);
-    QCOMPARE(w.ui().DBGrid1->column(8).titleColor(), w.ui().DBGrid1->palette().color(QPalette::Button));
+    QCOMPARE(w.ui().DBGrid1->column(8).titleColor(),
+             w.ui().DBGrid1->palette().color(QPalette::Button));
     const int place = w.placeIn("KLEINGEM");
     QCOMPARE(w.form->rowPosition(), place);
     QCOMPARE(w.ui().ScrollBar1->position(), place);
-    QCOMPARE(w.ui().DBMemo1->isVisible(), found == QStringLiteral("Graz") || found == QStringLiteral("Ötztal"));
+    QCOMPARE(w.ui().DBMemo1->isVisible(),
+             found == QStringLiteral("Graz") || found == QStringLiteral("Ötztal"));
 }
 
 void tst_Form1::otherKeysOnlyUpdateNoteBox()
@@ -469,7 +498,8 @@ void tst_Form1::gridClickHidesSearchPanel()
     QVERIFY(w.ui().Panel1->isVisible());
     QTRY_VERIFY(w.ui().Edit1->hasFocus());
     DataGrid *grid = w.ui().DBGrid1;
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(40, grid->viewport()->height() - 10));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      QPoint(40, grid->viewport()->height() - 10));
     QVERIFY(!w.ui().Panel1->isVisible());
 }
 

@@ -284,8 +284,8 @@ void tst_DbaseEngine::reopenSeesRewrittenTable()
     QVERIFY(!writeTable("T.DBF", {"x", "y"}).isEmpty());
     // Same size, and a modification time apart from the first write's for certain.
     const std::filesystem::path rewrittenPath = m_dir->filePath("T.DBF").toStdString();
-    std::filesystem::last_write_time(rewrittenPath, std::filesystem::last_write_time(rewrittenPath) +
-                                                        std::chrono::seconds(5));
+    std::filesystem::last_write_time(
+        rewrittenPath, std::filesystem::last_write_time(rewrittenPath) + std::chrono::seconds(5));
     std::unique_ptr<EngineCursor> rewritten;
     QCOMPARE(open("T.DBF", rewritten), status::Ok);
     QCOMPARE(walk(*rewritten), (QStringList{"x", "y"}));
