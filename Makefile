@@ -18,7 +18,7 @@ FUZZ_JOBS ?= 1
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
 
-.PHONY: all deps build demo run test test-asan fuzz-deps fuzz bench clean
+.PHONY: all deps build demo run test test-asan fuzz-deps fuzz bench format format-check clean
 
 all: build
 
@@ -29,8 +29,10 @@ deps:
 	    $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
 
+# CMAKE_ARGS adds configure options, e.g. CMAKE_ARGS=-DGD_WERROR=ON (as CI does).
+CMAKE_ARGS ?=
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -54,7 +56,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0:halt_on_error=1 \
     LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test-asan: deps
-	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGD_SANITIZE=ON
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGD_SANITIZE=ON $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	$(SAN_ENV) ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
@@ -73,6 +75,15 @@ fuzz: deps fuzz-deps
 # $(BUILD)/bench/cache on the first run); e.g. BENCH_ARGS="--sizes 2100,100000".
 bench: build
 	$(BUILD)/bench/run-benchmarks $(BENCH_ARGS)
+
+# The C++ sources against the committed .clang-format (Debian 12's clang-format 14).
+FORMAT_SOURCES = $(shell git ls-files '*.cpp' '*.h')
+format-check:
+	@$(MAKE) --no-print-directory deps PACKAGES=clang-format
+	@clang-format --dry-run --Werror $(FORMAT_SOURCES) && echo "format-check: $(words $(FORMAT_SOURCES)) files as .clang-format says"
+
+format:
+	clang-format -i $(FORMAT_SOURCES)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
