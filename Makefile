@@ -6,10 +6,12 @@ SAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-# Debian 12 packages the build, the tests and the demo need.
+# Debian 12 packages the build, the tests and the demo need (scdoc: the manual pages;
+# dpkg-dev, file, lintian and man-db: the Debian package and its test).
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
     fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
-    libdbd-xbase-perl python3-dbf python3-dbfread
+    libdbd-xbase-perl python3-dbf python3-dbfread \
+    scdoc dpkg-dev file lintian man-db
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.
 FUZZ_BUILD ?= build-fuzz
@@ -18,7 +20,7 @@ FUZZ_JOBS ?= 1
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
 
-.PHONY: all deps build demo run test test-asan fuzz-deps fuzz bench format format-check clean
+.PHONY: all deps build demo run install deb test test-asan fuzz-deps fuzz bench format format-check clean
 
 all: build
 
@@ -44,6 +46,19 @@ demo: build
 
 run: demo
 	cd $(BUILD)/demo && ../app/gemeindedaten
+
+# The programs, manual pages, icon, README and demo CSV under PREFIX (DESTDIR is
+# honoured): bin/, share/man/man1/, share/icons/, share/doc/gemeindedaten/,
+# share/gemeindedaten/.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package $(BUILD)/gemeindedaten_<version>_<arch>.deb (for /usr), made by
+# CPack from the build; its library dependencies come from dpkg-shlibdeps.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/gemeindedaten_*.deb
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
