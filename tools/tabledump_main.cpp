@@ -1,5 +1,7 @@
 // tabledump [--info] [--order TAG] [--seek TEXT] FILE.DBF
 // Prints a table's facts (--info) or its records as CSV in UTF-8.
+// The manual page man/tabledump.1.scd describes every option and the output: a new
+// option gets its entry under OPTIONEN there (the installed-package test checks it).
 #include "TableDump.h"
 
 #include <iostream>

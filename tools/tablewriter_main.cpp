@@ -2,6 +2,8 @@
 // tablewriter [--ldid 0x57] [--no-index] --records N out.DBF
 // Writes the municipality table from a UTF-8 CSV whose header row names the
 // fields, or N invented records.
+// The manual page man/tablewriter.1.scd describes every option and the output: a new
+// option gets its entry under OPTIONEN there (the installed-package test checks it).
 #include "CsvReader.h"
 #include "FileLookup.h"
 #include "SyntheticMunicipalities.h"

@@ -4,8 +4,9 @@
 # the demo table from the installed CSV; the installed viewer started in that
 # directory shows its main window and ends with 0 when it is closed, started in an
 # empty directory it shows the start-up box and ends with 1. Every installed manual
-# page renders with man -l without a warning, and nothing installed points into the
-# build or the source tree.
+# page renders with man -l without a warning, a tool's page has an entry for every
+# option its usage text names, and nothing installed points into the build or the
+# source tree.
 # Usage: installed_package.sh CPACK BUILD_DIR SOURCE_DIR
 CPACK=$1
 BUILD_DIR=$2
@@ -71,6 +72,16 @@ for page in "$ROOT"/usr/share/man/man*/*; do
         [ ! -s "$PKG_DIR/man.err" ] || fail "man -l $name ($locale) warns: $(cat "$PKG_DIR/man.err")"
         head -n 1 <<<"$shown" | grep -q "^${name%.*}(${name##*.})" || fail "man -l $name shows no title line"
         grep -q '^BEZEICHNUNG' <<<"$shown" || fail "man -l $name shows no BEZEICHNUNG section"
+    done
+done
+# Every option that a tool's usage text names has its entry under OPTIONEN.
+for program in tablewriter tabledump; do
+    options=$("$ROOT/usr/bin/$program" 2>&1 | grep -o -- '--[a-z][a-z-]*' | sort -u)
+    [ -n "$options" ] || fail "$program names no option in its usage text"
+    section=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$ROOT/usr/share/man/man1/$program.1.gz" 2>/dev/null |
+        sed -n '/^OPTIONEN/,/^[^ ]/p')
+    for option in $options; do
+        grep -Eq -- "^ +$option( |$)" <<<"$section" || fail "man $program has no entry for $option"
     done
 done
 
