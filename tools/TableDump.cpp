@@ -96,15 +96,11 @@ std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::
     return t.utf8(v.text);
 }
 
-// The table file that the engine opens for path: found without regard to letter
-// case, a name without extension taken as .DBF.
+// The table file that the engine opens for path: found without regard to letter case.
 std::optional<std::string> tableFile(const std::string &path)
 {
     const std::filesystem::path p(path);
-    std::string name = p.filename().string();
-    if (FileLookup::upperExtension(name).empty())
-        name += ".DBF";
-    return FileLookup::find(p.parent_path().string(), name);
+    return FileLookup::find(p.parent_path().string(), p.filename().string());
 }
 
 // The search box lowers "A" to "Z" only; every other character stays as typed.
