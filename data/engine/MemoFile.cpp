@@ -87,7 +87,7 @@ Status MemoFile::readHeader(std::string &problem)
             return s;
         // A dBASE III file with garbage at byte 20 keeps its 512-byte blocks, unless
         // a dBASE IV note lies where the stated size puts the first block.
-        m_dbaseIV = head[16] != '\x03' || signedAtStated || signedAt512;
+        m_dbaseIV = head[16] != '\x03' || signedAtStated;
         m_blockSize = m_dbaseIV ? stated : 512;
         return status::Ok;
     }
