@@ -163,7 +163,9 @@ void tst_DbaseEngine::foxProDriverOnDbaseTable()
     // A FoxPro memo file whose block 1 holds another text.
     QByteArray fpt(512, '\0');
     fpt[7] = char(512 >> 8);
-    fpt += QByteArray("\x00\x00\x00\x01\x00\x00\x00\x05Fremd", 13);
+    fpt += QByteArray("\x00\x00\x00\x01\x00\x00\x00\x05"
+                      "Fremd",
+                      13);
     QVERIFY(fixture::write(m_dir->filePath(stray), fpt));
     QCOMPARE(m_engine->driverFor(m_dir->path().toStdString(), "T.DBF"), std::string("FOXPRO"));
     std::unique_ptr<EngineCursor> cursor;

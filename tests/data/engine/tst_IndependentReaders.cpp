@@ -216,7 +216,9 @@ Built inCode(const QString &kind)
         Built b = memoTable(512, 512);
         QByteArray fpt(512, '\0');
         fpt[7] = 64;
-        b.files.append({"MEMO.FPT", fpt + QByteArray("\x00\x00\x00\x01\x00\x00\x00\x03abc", 11)});
+        b.files.append({"MEMO.FPT", fpt + QByteArray("\x00\x00\x00\x01\x00\x00\x00\x03"
+                                                     "abc",
+                                                     11)});
         return b;
     }
     if (kind == "logicals and numbers") {
