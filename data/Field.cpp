@@ -57,16 +57,14 @@ QString Field::displayTextAt(int windowIndex) const
     const bool held = m_cursor->extract(windowIndex, m_ordinal, value);
     if (m_kind == Kind::Memo)
         return held && !value.blank ? QStringLiteral("(MEMO)") : QStringLiteral("(Memo)");
-    if (!held || value.blank)
+    if (!held)
         return QString();
-    switch (m_kind) {
-    case Kind::SmallInt:
+    // A small integer with a value shows it in plain digits. Every other field shows
+    // the engine's text: a number field whose stored text is no number (such as the
+    // asterisks of an overflow) shows that text, an empty field the empty text.
+    if (m_kind == Kind::SmallInt && !value.blank)
         return QString::number(value.integer);
-    case Kind::String:
-        return AnsiText::toUnicode(m_cursor->codePage(), value.text);
-    default:
-        return AnsiText::toUnicode(m_cursor->codePage(), value.text);
-    }
+    return AnsiText::toUnicode(m_cursor->codePage(), value.text);
 }
 
 QString Field::asString() const

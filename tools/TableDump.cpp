@@ -3,6 +3,8 @@
 #include "CodePage.h"
 #include "DbaseEngine.h"
 #include "DbfFile.h"
+#include "FieldDecoder.h"
+#include "FileLookup.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -69,19 +71,36 @@ std::string csvQuoted(const std::string &text)
     return q + '"';
 }
 
-std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::string &record)
+// A field's text in the dump. A note that cannot be read leaves its cell empty and
+// is reported on err; damaged then becomes true.
+std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::string &record,
+                  std::ostream &err, bool &damaged)
 {
     if (field.type == FieldType::Memo) {
         std::string note;
-        t.cursor->readMemo(fieldNo, record, note);
+        if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
+            err << "tabledump: " << t.failure(s) << '\n';
+            damaged = true;
+            return {};
+        }
+        // Pictures, OLE objects and binary memos are no text.
+        if (field.typeLetter != 'M' && !note.empty())
+            return FieldDecoder::placeholder(field.typeLetter);
         return t.utf8(note);
     }
     FieldValue v;
-    if (t.cursor->extractField(fieldNo, record, v) != status::Ok || v.blank)
+    if (t.cursor->extractField(fieldNo, record, v) != status::Ok)
         return {};
-    if (field.type == FieldType::SmallInt || field.type == FieldType::Integer)
+    if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
         return std::to_string(v.integer);
     return t.utf8(v.text);
+}
+
+// The table file that the engine opens for path: found without regard to letter case.
+std::optional<std::string> tableFile(const std::string &path)
+{
+    const std::filesystem::path p(path);
+    return FileLookup::find(p.parent_path().string(), p.filename().string());
 }
 
 // The search box lowers "A" to "Z" only; every other character stays as typed.
@@ -145,13 +164,18 @@ int TableDump::info(const Options &options, std::ostream &out, std::ostream &err
     OpenTable t;
     if (!t.open(options.table, err))
         return 1;
+    // The header facts come from the file the engine has just opened.
+    const auto path = tableFile(options.table);
     std::unique_ptr<DbfFile> file;
-    std::string problem;
-    DbfFile::open(options.table, file, problem); // the engine has just read it
+    std::string problem = "Die Tabelle wurde nach dem Öffnen entfernt.";
+    if (!path || DbfFile::open(*path, file, problem) != status::Ok) {
+        err << "tabledump: " << options.table << ": " << problem << '\n';
+        return 1;
+    }
     std::int32_t count = 0;
     t.cursor->countRecords(count);
     const DbfLayout &layout = file->layout();
-    out << "Datei: " << std::filesystem::path(options.table).filename().string() << '\n'
+    out << "Datei: " << std::filesystem::path(*path).filename().string() << '\n'
         << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version)
         << ")\n"
         << "Codepage: " << t.codePage << " (Sprachkennung " << hex2(layout.languageDriver) << ")\n"
@@ -191,11 +215,13 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
     for (const FieldDesc &f : fields)
         out << ',' << csvQuoted(t.utf8(f.name));
     out << '\n';
+    bool damaged = false;
     for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
         out << props.physicalNumber;
         for (std::size_t i = 0; i < fields.size(); ++i)
-            out << ',' << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record));
+            out << ','
+                << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record, err, damaged));
         out << '\n';
     }
-    return 0;
+    return damaged ? 1 : 0;
 }

@@ -21,6 +21,7 @@ public:
     };
 
     // Both answer the process exit code; failures go to err with the engine's texts.
+    // records answers 1 also when a note could not be read (its cell stays empty).
     static int info(const Options &options, std::ostream &out, std::ostream &err);
     static int records(const Options &options, std::ostream &out, std::ostream &err);
 };

@@ -313,8 +313,8 @@ bool DbaseCursor::memoIsBlank(const FieldDesc &field, const char *data) const
         MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
     if (block == 0 || !m_memo)
         return true;
-    // A note of length 0 counts as blank. One that the file can no longer supply
-    // (cut off by another program, an I/O error) does not: reading it reports why.
+    // A note of length 0 counts as blank. One that the file cannot supply (damaged,
+    // cut off by another program, an I/O error) does not: reading it reports why.
     std::string text;
     return m_memo->read(block, text) == status::Ok && text.empty();
 }
@@ -344,8 +344,11 @@ Status DbaseCursor::readMemo(int fieldNo, const std::string &record, std::string
         MemoFile::blockOf(ref, field->width == 4 && m_table->layout().visualFoxPro);
     if (block == 0 || !m_memo)
         return status::Ok;
-    if (const Status s = m_memo->read(block, text); s != status::Ok)
-        return m_errors->fail(s, m_memo->path(), "Der Memotext kann nicht gelesen werden.");
+    std::string problem;
+    if (const Status s = m_memo->read(block, text, &problem); s != status::Ok)
+        return m_errors->fail(s, m_memo->path(),
+                              problem.empty() ? "Der Memotext kann nicht gelesen werden."
+                                              : problem);
     return status::Ok;
 }
 

@@ -119,10 +119,10 @@ public:
 private:
     Status openDbf(const std::string &directory, const std::string &tableName,
                    std::shared_ptr<const DbfFile> &table);
-    Status openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
+    Status openMemo(const std::string &directory, const DbfFile &table,
                     std::unique_ptr<MemoFile> &memo);
     Status openProductionIndex(const std::string &directory, const std::string &tablePath,
-                               DbaseCursor &cursor);
+                               bool required, DbaseCursor &cursor);
 
     bool m_started = false;
     std::shared_ptr<ErrorStack> m_errors = std::make_shared<ErrorStack>();
@@ -170,14 +170,22 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
     if (const Status s = openDbf(directory, tableName, table); s != status::Ok)
         return s;
     std::unique_ptr<MemoFile> memo;
-    if (const Status s = openMemo(directory, *table, driver == "FOXPRO", memo); s != status::Ok)
+    if (const Status s = openMemo(directory, *table, memo); s != status::Ok)
         return s;
-    const bool productionIndex = table->layout().productionIndex;
+    const DbfLayout &layout = table->layout();
+    // The production-index flag promises an .MDX to the dBASE driver. Read by the
+    // FoxPro driver (a structural .CDX or an .FPT beside the table) the flag stands
+    // for the .CDX, which the engine does not read: an .MDX is then opened if there
+    // is one, and not required. A dBASE 7 table's .MDX has another tag layout and is
+    // not read: such a table opens in its natural order only.
+    const bool readIndex = layout.productionIndex && !layout.level7;
+    const bool indexRequired = driver == "DBASE";
     const std::string tablePath = table->path();
     auto opened =
         std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo), directory);
-    if (productionIndex) {
-        if (const Status s = openProductionIndex(directory, tablePath, *opened); s != status::Ok)
+    if (readIndex) {
+        if (const Status s = openProductionIndex(directory, tablePath, indexRequired, *opened);
+            s != status::Ok)
             return s;
     }
     cursor = std::move(opened);
@@ -210,15 +218,16 @@ Status DbaseEngine::openDbf(const std::string &directory, const std::string &tab
     return status::Ok;
 }
 
-Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table, bool foxPro,
+// The version byte says which memo file belongs to the table: an .FPT for FoxPro's
+// versions, a .DBT for dBASE's, whichever driver reads it, so that a stray .FPT
+// beside a dBASE table never takes the place of its .DBT. Only when the expected
+// file is missing is the other kind looked for.
+Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table,
                              std::unique_ptr<MemoFile> &memo)
 {
     if (!hasMemoField(table))
         return status::Ok;
-    // The driver and the version byte say which memo file to expect; a dBASE table
-    // opened with the FoxPro driver (a stray .CDX beside it) still has its .DBT,
-    // so the other kind is looked for when the expected one is missing.
-    bool fpt = foxPro || table.layout().foxPro;
+    bool fpt = table.layout().foxPro;
     const std::string tableName = std::filesystem::path(table.path()).filename().string();
     const std::string name = FileLookup::withExtension(tableName, fpt ? ".FPT" : ".DBT");
     auto path = FileLookup::find(directory, name);
@@ -237,13 +246,16 @@ Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table,
     return status::Ok;
 }
 
-// The header's production-index flag promises an .MDX of the table's base name.
+// The production index of the table's base name. required: a missing file is an
+// error; otherwise the table opens without it.
 Status DbaseEngine::openProductionIndex(const std::string &directory, const std::string &tablePath,
-                                        DbaseCursor &cursor)
+                                        bool required, DbaseCursor &cursor)
 {
     const std::string tableName = std::filesystem::path(tablePath).filename().string();
     const std::string name = FileLookup::withExtension(tableName, ".MDX");
     const auto path = FileLookup::find(directory, name);
+    if (!path && !required)
+        return status::Ok;
     if (!path)
         return m_errors->fail(
             status::FileNotFound, shownPath(directory, name),

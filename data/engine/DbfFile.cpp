@@ -9,8 +9,26 @@ namespace dbase {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 32;
-constexpr std::size_t kDescriptorSize = 32;
+// Where the field descriptors start and what they hold where: dBASE III to 5 and
+// FoxPro share one layout; dBASE 7 (level 7) has a 68-byte header and 48-byte
+// descriptors with 32-character names.
+struct DescriptorLayout
+{
+    std::size_t first;    // offset of the first descriptor
+    std::size_t size;     // bytes per descriptor
+    std::size_t nameSize; // the name's bytes, NUL-padded
+    std::size_t type;     // offsets within the descriptor
+    std::size_t length;
+    std::size_t decimals;
+};
+
+constexpr DescriptorLayout kClassicDescriptors{32, 32, 11, 11, 16, 17};
+constexpr DescriptorLayout kLevel7Descriptors{68, 48, 32, 32, 33, 34};
+
+const DescriptorLayout &descriptorsOf(const DbfLayout &layout)
+{
+    return layout.level7 ? kLevel7Descriptors : kClassicDescriptors;
+}
 
 std::uint16_t u16(std::string_view b, std::size_t at)
 {
@@ -57,7 +75,7 @@ VersionKind kindOf(std::uint8_t version)
     }
 }
 
-FieldType typeOf(char letter, int width, int decimals, bool visualFoxPro)
+FieldType typeOf(char letter, int width, int decimals, const DbfLayout &layout)
 {
     switch (letter) {
     case 'C':
@@ -77,30 +95,44 @@ FieldType typeOf(char letter, int width, int decimals, bool visualFoxPro)
     case 'M':
     case 'G':
     case 'P':
+    case 'W':
         return FieldType::Memo;
-    case 'B':
-        return visualFoxPro ? FieldType::Other : FieldType::Memo; // VFP: an 8-byte double
+    case 'B': // dBASE: a binary memo; Visual FoxPro: an 8-byte double
+        return layout.visualFoxPro || width == 8 ? FieldType::Double : FieldType::Memo;
+    case 'I':
+    case '+':
+        return layout.level7 ? FieldType::SortedLong : FieldType::Long;
+    case 'O':
+        return FieldType::SortedDouble;
+    case 'Y':
+        return FieldType::Currency;
+    case 'T':
+        return FieldType::DateTime;
+    case '@':
+        return FieldType::Timestamp;
     default:
         return FieldType::Other;
     }
 }
 
-// Reads the descriptor at offset, whose field starts at recordOffset.
-Status readDescriptor(std::string_view d, int number, int recordOffset, bool visualFoxPro,
-                      FieldDesc &field, std::string &problem)
+// Reads the descriptor d of field number, whose field starts at recordOffset.
+// longText: a character field's decimals byte is the high byte of its width, as
+// Clipper and FoxPro store fields longer than 255; otherwise that byte is ignored
+// for character fields (spreadsheet exports write one there).
+Status readDescriptor(std::string_view d, int number, int recordOffset, bool longText,
+                      const DbfLayout &layout, FieldDesc &field, std::string &problem)
 {
-    const std::size_t nameEnd = std::min<std::size_t>(d.substr(0, 11).find('\0'), 11);
-    field.name = std::string(d.substr(0, nameEnd));
-    field.typeLetter = d[11];
-    const auto lengthByte = static_cast<unsigned char>(d[16]);
-    const auto decimalByte = static_cast<unsigned char>(d[17]);
-    // Clipper and FoxPro store long character fields with the decimal byte as the
-    // width's high byte.
-    const bool longText = field.typeLetter == 'C' && decimalByte != 0;
-    field.width = longText ? lengthByte + 256 * decimalByte : lengthByte;
-    field.decimals = longText ? 0 : decimalByte;
+    const DescriptorLayout &at = descriptorsOf(layout);
+    const std::string_view name = d.substr(0, at.nameSize);
+    field.name = std::string(name.substr(0, std::min(name.find('\0'), name.size())));
+    field.typeLetter = d[at.type];
+    const auto lengthByte = static_cast<unsigned char>(d[at.length]);
+    const auto decimalByte = static_cast<unsigned char>(d[at.decimals]);
+    const bool text = field.typeLetter == 'C';
+    field.width = text && longText ? lengthByte + 256 * decimalByte : lengthByte;
+    field.decimals = text ? 0 : decimalByte;
     field.offset = recordOffset;
-    field.type = typeOf(field.typeLetter, field.width, field.decimals, visualFoxPro);
+    field.type = typeOf(field.typeLetter, field.width, field.decimals, layout);
     const std::string which = "Feld " + std::to_string(number) + " (" + field.name + ")";
     if (field.name.empty()) {
         problem = "Feld " + std::to_string(number) + " hat keinen Namen.";
@@ -117,15 +149,19 @@ Status readDescriptor(std::string_view d, int number, int recordOffset, bool vis
     return status::Ok;
 }
 
-// The descriptors end with 0x0D (some writers: 0x00) at a descriptor start, before
-// headerLength. Answers the field count, or -1 when no terminator is found.
-int countDescriptors(std::string_view head, std::size_t headerLength)
+// The descriptors end with 0x0D at a descriptor start, before headerLength. Some
+// writers end them with 0x00 instead; a 0x0A (a line feed for the carriage return)
+// ends them only as the header's last byte, where the header length confirms it.
+// Answers the field count, or -1 when no end is found.
+int countDescriptors(std::string_view head, std::size_t headerLength, const DescriptorLayout &d)
 {
     int count = 0;
-    for (std::size_t at = kHeaderSize; at < headerLength; at += kDescriptorSize, ++count) {
+    for (std::size_t at = d.first; at < headerLength; at += d.size, ++count) {
         if (head[at] == '\x0D' || head[at] == '\0')
             return count;
-        if (at + kDescriptorSize >= headerLength)
+        if (head[at] == '\x0A' && at + 1 == headerLength)
+            return count;
+        if (at + d.size >= headerLength)
             return -1; // a descriptor would reach into the records
     }
     return -1;
@@ -134,10 +170,6 @@ int countDescriptors(std::string_view head, std::size_t headerLength)
 Status checkVersion(std::uint8_t version, DbfLayout &layout, std::string &problem)
 {
     switch (kindOf(version)) {
-    case VersionKind::Dbase7:
-        problem = "Tabellen im Format von dBASE 7 (Version " + hexByte(version) +
-                  ") werden nicht unterstützt.";
-        return status::UnsupportedVersion;
     case VersionKind::Unknown:
         problem = "Die Versionskennung " + hexByte(version) + " ist keine bekannte dBASE-Version.";
         return status::NotATable;
@@ -148,15 +180,49 @@ Status checkVersion(std::uint8_t version, DbfLayout &layout, std::string &proble
         layout.foxPro = true;
         layout.visualFoxPro = true;
         break;
+    case VersionKind::Dbase7:
+        layout.level7 = true;
+        break;
     case VersionKind::Dbase:
         break;
     }
     return status::Ok;
 }
 
+// The fields from count descriptors, each character field's width read as longText
+// says (see readDescriptor). Answers the record length they add up to in end.
+Status readFields(std::string_view head, const DbfLayout &layout, int count, bool longText,
+                  std::vector<FieldDesc> &fields, int &end, std::string &problem)
+{
+    const DescriptorLayout &d = descriptorsOf(layout);
+    fields.clear();
+    end = 1;
+    for (int i = 0; i < count; ++i) {
+        FieldDesc field;
+        const Status s = readDescriptor(head.substr(d.first + d.size * std::size_t(i), d.size),
+                                        i + 1, end, longText, layout, field, problem);
+        if (s != status::Ok)
+            return s;
+        end += field.width;
+        fields.push_back(std::move(field));
+    }
+    return status::Ok;
+}
+
+bool hasTextWithDecimals(std::string_view head, const DescriptorLayout &d, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        const std::string_view desc = head.substr(d.first + d.size * std::size_t(i), d.size);
+        if (desc[d.type] == 'C' && desc[d.decimals] != '\0')
+            return true;
+    }
+    return false;
+}
+
 Status checkFields(std::string_view head, DbfLayout &layout, std::string &problem)
 {
-    const int count = countDescriptors(head, layout.headerLength);
+    const DescriptorLayout &d = descriptorsOf(layout);
+    const int count = countDescriptors(head, layout.headerLength, d);
     if (count < 0) {
         problem = "Das Ende der Feldbeschreibungen (0x0D) fehlt im Tabellenkopf von " +
                   std::to_string(layout.headerLength) + " Bytes.";
@@ -171,20 +237,26 @@ Status checkFields(std::string_view head, DbfLayout &layout, std::string &proble
                   std::to_string(DbfFile::kMaxFields) + " werden gelesen.";
         return status::LimitExceeded;
     }
-    int offset = 1;
-    for (int i = 0; i < count; ++i) {
-        FieldDesc field;
-        const Status s =
-            readDescriptor(head.substr(kHeaderSize + kDescriptorSize * i, kDescriptorSize), i + 1,
-                           offset, layout.visualFoxPro, field, problem);
-        if (s != status::Ok)
-            return s;
-        offset += field.width;
-        layout.fields.push_back(std::move(field));
+    int end = 0;
+    if (const Status s = readFields(head, layout, count, true, layout.fields, end, problem);
+        s != status::Ok)
+        return s;
+    // A character field with a decimals byte: the byte is the width's high byte only
+    // when the widths then add up to the record length; otherwise it is ignored, if
+    // the plain widths add up.
+    if (end != layout.recordLength && hasTextWithDecimals(head, d, count)) {
+        std::vector<FieldDesc> plain;
+        int plainEnd = 0;
+        std::string plainProblem;
+        if (readFields(head, layout, count, false, plain, plainEnd, plainProblem) == status::Ok &&
+            plainEnd == layout.recordLength) {
+            layout.fields = std::move(plain);
+            end = plainEnd;
+        }
     }
-    if (offset != layout.recordLength) {
+    if (end != layout.recordLength) {
         problem = "Die Satzlänge im Tabellenkopf (" + std::to_string(layout.recordLength) +
-                  ") passt nicht zur Summe der Feldbreiten + 1 (" + std::to_string(offset) + ").";
+                  ") passt nicht zur Summe der Feldbreiten + 1 (" + std::to_string(end) + ").";
         return status::TableDamaged;
     }
     return status::Ok;
@@ -208,7 +280,7 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
                             std::string &problem)
 {
     layout = DbfLayout{};
-    if (fileSize < kHeaderSize || head.size() < kHeaderSize) {
+    if (fileSize < 32 || head.size() < 32) {
         problem = "Die Datei ist mit " + std::to_string(fileSize) +
                   " Bytes kürzer als ein Tabellenkopf (32 Bytes).";
         return status::NotATable;
@@ -216,6 +288,7 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
     layout.version = static_cast<std::uint8_t>(head[0]);
     if (const Status s = checkVersion(layout.version, layout, problem); s != status::Ok)
         return s;
+    const DescriptorLayout &d = descriptorsOf(layout);
     if (head[15] != '\0') {
         problem = "Die Datensätze sind verschlüsselt.";
         return status::TableEncrypted;
@@ -225,7 +298,7 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
     layout.recordLength = u16(head, 10);
     layout.productionIndex = !layout.foxPro && head[28] == '\x01';
     layout.languageDriver = static_cast<std::uint8_t>(head[29]);
-    if (layout.headerLength < kHeaderSize + kDescriptorSize + 1 || layout.recordLength < 2) {
+    if (layout.headerLength < d.first + d.size + 1 || layout.recordLength < 2) {
         problem = "Kopflänge (" + std::to_string(layout.headerLength) + ") oder Satzlänge (" +
                   std::to_string(layout.recordLength) + ") im Tabellenkopf ist unmöglich klein.";
         return status::TableDamaged;
@@ -328,6 +401,10 @@ std::string DbfFile::versionName(std::uint8_t version)
         return "dBASE IV SQL-Tabelle";
     case 0x63:
         return "dBASE IV SQL-Systemdatei";
+    case 0x04:
+        return "dBASE 7 ohne Memo";
+    case 0x8C:
+        return "dBASE 7 mit Memo";
     case 0xF5:
         return "FoxPro mit Memo";
     case 0x30:

@@ -22,9 +22,13 @@ struct DbfLayout
     std::uint16_t headerLength = 0; // offset of the first record
     std::uint16_t recordLength = 0; // including the deletion flag
     std::uint8_t languageDriver = 0;
-    bool productionIndex = false; // header byte 28: a production .MDX belongs to it
-    bool foxPro = false;          // FoxPro layout: memos in an .FPT
-    bool visualFoxPro = false;    // memo references are 4-byte binary numbers
+    // Header byte 28 of a dBASE table: a production index belongs to it (an .MDX for
+    // the dBASE driver; the FoxPro family's structural .CDX when the FoxPro driver
+    // reads the table). FoxPro's own versions use the byte otherwise: false for them.
+    bool productionIndex = false;
+    bool foxPro = false;       // FoxPro version byte: memos in an .FPT
+    bool visualFoxPro = false; // memo references are 4-byte binary numbers
+    bool level7 = false;       // dBASE 7: 68-byte header, 48-byte field descriptors
     std::vector<FieldDesc> fields;
 };
 

@@ -50,7 +50,15 @@ enum class FieldType : std::uint8_t {
     Date,     // D
     Logical,  // L
     Memo,     // M (and B, G, P: memo references)
-    Other     // anything else: the raw bytes
+    // Binary columns of FoxPro and dBASE 7 tables:
+    Long,         // I (FoxPro): 4-byte little-endian signed integer
+    SortedLong,   // I and + (dBASE 7): 4-byte big-endian, sign bit inverted; 0 = blank
+    Double,       // B (Visual FoxPro): 8-byte little-endian IEEE double
+    SortedDouble, // O (dBASE 7): 8-byte big-endian IEEE double stored to sort as bytes
+    Currency,     // Y: 8-byte little-endian signed integer in ten-thousandths
+    DateTime,     // T: Julian day number and milliseconds since midnight, 4 bytes LE each
+    Timestamp,    // @ (dBASE 7): 8-byte big-endian double, milliseconds since 0001-01-01 = day 1
+    Other         // anything else: shown as a placeholder
 };
 
 struct FieldDesc
@@ -111,9 +119,13 @@ struct RecordProps
 struct FieldValue
 {
     bool blank = true;
-    std::string text;         // Text: the stored bytes without trailing blanks
-    std::int32_t integer = 0; // SmallInt and Integer
-    double number = 0.0;      // Number
+    // What a view shows: Text the stored bytes without trailing blanks; numbers, dates
+    // and logicals the stored text without blanks (also when it is no valid value, so
+    // blank may be true with a text); binary columns their value as ASCII text; other
+    // types a placeholder such as "(Typ V)".
+    std::string text;
+    std::int32_t integer = 0; // SmallInt, Integer, Long, SortedLong
+    double number = 0.0;      // Number, Double, SortedDouble, Currency
 };
 
 enum class SearchCondition : int { Greater = 1, GreaterOrEqual = 2 };

@@ -1,5 +1,7 @@
 #include "FieldDecoder.h"
 
+#include "BinaryField.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -57,28 +59,31 @@ void decodeInteger(const FieldDesc &field, std::string_view text, FieldValue &va
     value.blank = false;
 }
 
-void decodeLogical(std::string_view text, FieldValue &value)
+// A logical shows the letter as stored: T, t, Y, y are true, F, f, N, n false, and
+// "?" (not set) shows as such without a value. A blank or NUL is blank.
+void decodeLogical(const FieldDesc &field, std::string_view text, FieldValue &value)
 {
-    if (text.size() != 1)
+    if (text.empty())
         return;
-    switch (text[0]) {
-    case 'T':
-    case 't':
-    case 'Y':
-    case 'y':
-        value.text = "T";
-        value.blank = false;
-        break;
-    case 'F':
-    case 'f':
-    case 'N':
-    case 'n':
-        value.text = "F";
-        value.blank = false;
-        break;
-    default:
-        break; // '?' : not set
+    if (text.size() != 1 || !FieldDecoder::isPrintable(text)) {
+        value.text = FieldDecoder::placeholder(field.typeLetter);
+        return;
     }
+    value.text = std::string(text);
+    value.blank = std::string_view("TtYyFfNn").find(text[0]) == std::string_view::npos;
+}
+
+// The stored text of a number or date field as a view shows it; control bytes,
+// which no writer puts there, give the placeholder instead.
+std::string shownText(const FieldDesc &field, std::string_view text)
+{
+    return FieldDecoder::isPrintable(text) ? std::string(text)
+                                           : FieldDecoder::placeholder(field.typeLetter);
+}
+
+bool allBlank(std::string_view raw)
+{
+    return raw.find_first_not_of(std::string_view(" \0", 2)) == std::string_view::npos;
 }
 
 } // namespace
@@ -90,30 +95,62 @@ FieldValue FieldDecoder::decode(const FieldDesc &field, const char *data)
     const std::string_view text = trimmed(raw);
     switch (field.type) {
     case FieldType::Text:
-    case FieldType::Other:
         value.text = std::string(withoutTrailingBlanks(raw));
         value.blank = value.text.empty();
         break;
     case FieldType::SmallInt:
     case FieldType::Integer:
-        value.text = std::string(text);
+        value.text = shownText(field, text);
         decodeInteger(field, text, value);
         break;
     case FieldType::Number:
-        value.text = std::string(text);
+        value.text = shownText(field, text);
         value.blank = !parseNumber(text, value.number);
         break;
     case FieldType::Date:
-        value.text = std::string(text);
+        value.text = shownText(field, text);
         value.blank = text.empty() || text == "00000000";
         break;
     case FieldType::Logical:
-        decodeLogical(text, value);
+        decodeLogical(field, text, value);
         break;
     case FieldType::Memo:
         break;
+    case FieldType::Long:
+    case FieldType::SortedLong:
+    case FieldType::Double:
+    case FieldType::SortedDouble:
+    case FieldType::Currency:
+    case FieldType::DateTime:
+    case FieldType::Timestamp:
+        if (auto decoded = BinaryField::decode(field.type, raw))
+            value = std::move(*decoded);
+        else
+            value.text = placeholder(field.typeLetter);
+        break;
+    case FieldType::Other:
+        if (!allBlank(raw))
+            value.text = placeholder(field.typeLetter);
+        break;
     }
     return value;
+}
+
+std::string FieldDecoder::placeholder(char typeLetter)
+{
+    const auto c = static_cast<unsigned char>(typeLetter);
+    if (c > 0x20 && c < 0x7F)
+        return std::string("(Typ ") + typeLetter + ")";
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("(Typ 0x") + digits[c >> 4] + digits[c & 0xF] + ")";
+}
+
+bool FieldDecoder::isPrintable(std::string_view text)
+{
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F;
+    });
 }
 
 void FieldDecoder::encode(const FieldDesc &field, std::string_view value, char *data)

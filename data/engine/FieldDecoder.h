@@ -1,6 +1,7 @@
 // Turns the stored text of a record's field into a value, and a value into the
 // stored text (for the key-search buffer). dBASE stores every field as text: C
-// blank-padded on the right, N right-justified, D as YYYYMMDD, L as one letter.
+// blank-padded on the right, N right-justified, D as YYYYMMDD, L as one letter;
+// the binary columns of FoxPro and dBASE 7 tables are decoded by BinaryField.
 #pragma once
 
 #include "EngineTypes.h"
@@ -19,6 +20,11 @@ public:
     // Writes value into field's place in data: texts left-aligned, numbers
     // right-aligned, blank-padded, cut to the field's width.
     static void encode(const FieldDesc &field, std::string_view value, char *data);
+    // What a view shows for a field whose bytes cannot be shown as they are: "(Typ V)",
+    // or "(Typ 0x05)" when the type letter is not a printable character.
+    static std::string placeholder(char typeLetter);
+    // True when text holds no control characters.
+    static bool isPrintable(std::string_view text);
 };
 
 } // namespace dbase

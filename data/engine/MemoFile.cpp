@@ -7,6 +7,8 @@ namespace dbase {
 namespace {
 
 constexpr std::size_t kBlockHeadSize = 8;
+// The start of a dBASE IV note: FF FF (a used block), then the text offset 8.
+constexpr const char *kSignature = "\xFF\xFF\x08\x00";
 // A dBASE III note has no length: it runs to 0x1A. It is read in chunks of this size.
 constexpr std::uint64_t kChunk = 4096;
 
@@ -48,9 +50,12 @@ Status MemoFile::open(const std::string &path, Kind kind, std::unique_ptr<MemoFi
     return status::Ok;
 }
 
-// The block size: dBASE IV keeps it at byte 20 (little-endian), FoxPro at byte 6
-// (big-endian). dBASE III files hold 0 or garbage there and always use 512, as does
-// any dBASE file whose value is not a sane multiple of 512.
+// The block size and the flavour. FoxPro keeps the size at byte 6 (big-endian).
+// A dBASE IV file states it at byte 20 (little-endian), whatever it is: 512 by
+// default, 64 from the database engines of Windows programs, 32, 1024, 4096 and
+// others occur. A dBASE III file always has 512-byte blocks and holds 0, 512 or
+// garbage at byte 20, with its version 3 at byte 16. Sizes below 32 are no block
+// size (0: not stated): such a file is read with 512-byte blocks.
 Status MemoFile::readHeader(std::string &problem)
 {
     std::string head;
@@ -70,16 +75,33 @@ Status MemoFile::readHeader(std::string &problem)
         }
         return status::Ok;
     }
-    const int size = static_cast<unsigned char>(head[20]) | static_cast<unsigned char>(head[21])
-                                                                << 8;
-    m_blockSize = (size == 0 || size % 512 != 0 || size > 32768) ? 512 : size;
-    // dBASE IV when the header names a block size other than 512 or the first note
-    // carries the dBASE IV block signature; otherwise dBASE III (python3-dbf and
-    // others write a dBASE III file with 0 or 512 there).
-    std::string first;
-    if (const Status s = m_file.readAt(512, 4, first, problem); s != status::Ok)
+    const int stated = static_cast<unsigned char>(head[20]) | static_cast<unsigned char>(head[21])
+                                                                  << 8;
+    bool signedAtStated = false;
+    bool signedAt512 = false;
+    if (const Status s = hasSignatureAt(512, signedAt512, problem); s != status::Ok)
         return s;
-    m_dbaseIV = m_blockSize != 512 || first.compare(0, 3, "\xFF\xFF\x08", 3) == 0;
+    if (stated >= 32 && stated != 512) {
+        if (const Status s = hasSignatureAt(std::uint64_t(stated), signedAtStated, problem);
+            s != status::Ok)
+            return s;
+        // A dBASE III file with garbage at byte 20 keeps its 512-byte blocks, unless
+        // a dBASE IV note lies where the stated size puts the first block.
+        m_dbaseIV = head[16] != '\x03' || signedAtStated;
+        m_blockSize = m_dbaseIV ? stated : 512;
+        return status::Ok;
+    }
+    m_blockSize = 512;
+    m_dbaseIV = signedAt512;
+    return status::Ok;
+}
+
+Status MemoFile::hasSignatureAt(std::uint64_t offset, bool &found, std::string &problem) const
+{
+    std::string bytes;
+    if (const Status s = m_file.readAt(offset, 4, bytes, problem); s != status::Ok)
+        return s;
+    found = bytes.compare(0, 4, kSignature, 4) == 0;
     return status::Ok;
 }
 
@@ -105,63 +127,56 @@ std::uint32_t MemoFile::blockOf(std::string_view field, bool binary)
     return static_cast<std::uint32_t>(block);
 }
 
-Status MemoFile::read(std::uint32_t block, std::string &text) const
+Status MemoFile::read(std::uint32_t block, std::string &text, std::string *problem) const
 {
     text.clear();
-    std::string problem;
-    const std::uint64_t offset = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
-    // Block 0 is the file header; a block at or past the end is a dangling reference,
-    // unless the file reached past it when it was opened.
+    std::string ignored;
+    std::string &why = problem ? *problem : ignored;
+    why.clear();
+    // Block 0 is the file header: no note.
     if (block == 0)
         return status::Ok;
+    const std::uint64_t offset = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
     std::string head;
-    if (const Status s = m_file.readAt(offset, kBlockHeadSize, head, problem); s != status::Ok)
+    if (const Status s = m_file.readAt(offset, kBlockHeadSize, head, why); s != status::Ok)
         return s;
     if (head.size() < kBlockHeadSize && shrankBefore(offset + kBlockHeadSize))
-        return status::FileChanged;
+        return changed(why);
     if (head.empty())
-        return status::Ok;
+        return damaged(block, "liegt hinter dem Ende der Memodatei", why);
     if (m_kind == Kind::FoxPro)
-        return readFoxPro(offset, head, text);
+        return readFoxPro(block, offset, head, text, why);
     // A note with the dBASE IV block signature FF FF 08 00 follows the dBASE IV
     // rules in either flavour of file (writers mix them). In a dBASE IV file a
     // block without the signature is not the start of a note (a freed block or a
-    // damaged reference): it gives an empty note rather than garbage.
-    if (head.size() == kBlockHeadSize && head.compare(0, 4, "\xFF\xFF\x08\x00", 4) == 0)
-        return readDbaseIV(offset, head, text);
+    // damaged reference).
+    if (head.size() == kBlockHeadSize && head.compare(0, 4, kSignature, 4) == 0)
+        return readDbaseIV(block, offset, head, text, why);
     if (m_dbaseIV)
-        return status::Ok;
-    return readDbaseIII(offset, text);
+        return damaged(
+            block, "ist nicht der Anfang eines Memotextes (die Kennung FF FF 08 00 fehlt)", why);
+    return readDbaseIII(offset, text, why);
 }
 
-// The length in the block header counts the 8 header bytes too. A length that
-// runs past the end of the file is cut there.
-Status MemoFile::readDbaseIV(std::uint64_t offset, std::string_view blockHead,
-                             std::string &text) const
+// The length in the block header counts the 8 header bytes too. The note is
+// exactly that long: it never runs on into the following blocks' notes, and a
+// note that the file does not hold to its end is damaged, not cut.
+Status MemoFile::readDbaseIV(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
+                             std::string &text, std::string &problem) const
 {
     const std::uint32_t length = le32(blockHead, 4);
-    if (length <= kBlockHeadSize)
-        return status::Ok;
-    std::string problem;
-    const std::uint32_t textLength =
-        std::min(length - std::uint32_t(kBlockHeadSize), kMaxNoteLength);
-    if (const Status s = m_file.readAt(offset + kBlockHeadSize, textLength, text, problem);
-        s != status::Ok)
-        return s;
-    if (text.size() < textLength && shrankBefore(offset + kBlockHeadSize + textLength)) {
-        text.clear();
-        return status::FileChanged;
-    }
-    trimPadding(text);
-    return status::Ok;
+    if (length < kBlockHeadSize)
+        return damaged(block, "gibt die unmögliche Länge " + std::to_string(length) + " an",
+                       problem);
+    return readSpan(block, offset + kBlockHeadSize, length - std::uint32_t(kBlockHeadSize), text,
+                    problem);
 }
 
 // The note runs to the first 0x1A (writers end it with 1A 1A or a single 1A), or
 // to the end of the file, and is never longer than kMaxNoteLength.
-Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
+Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text, std::string &problem) const
 {
     std::string chunk;
-    std::string problem;
     while (text.size() < kMaxNoteLength) {
         if (const Status s = m_file.readAt(offset + text.size(), kChunk, chunk, problem);
             s != status::Ok) {
@@ -176,7 +191,7 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
             // The note ran to the end of the file: cut off if the file shrank.
             if (shrankBefore(offset + text.size() + 1)) {
                 text.clear();
-                return status::FileChanged;
+                return changed(problem);
             }
             break;
         }
@@ -187,22 +202,55 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text) const
 }
 
 // FoxPro block header: type and length, big-endian; the length excludes the header.
-Status MemoFile::readFoxPro(std::uint64_t offset, std::string_view blockHead,
-                            std::string &text) const
+Status MemoFile::readFoxPro(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
+                            std::string &text, std::string &problem) const
 {
-    // Types 0 (picture), 1 (text) and 2 (object); anything else is no note.
-    if (blockHead.size() < kBlockHeadSize || be32(blockHead, 0) > 2)
-        return status::Ok;
-    const std::uint32_t length = std::min(be32(blockHead, 4), kMaxNoteLength);
-    std::string problem;
-    if (const Status s = m_file.readAt(offset + kBlockHeadSize, length, text, problem);
-        s != status::Ok)
-        return s;
-    if (text.size() < length && shrankBefore(offset + kBlockHeadSize + length)) {
+    if (blockHead.size() < kBlockHeadSize)
+        return damaged(block, "reicht über das Ende der Memodatei hinaus", problem);
+    // Types 0 (picture), 1 (text) and 2 (object); anything else is not a note.
+    if (be32(blockHead, 0) > 2)
+        return damaged(block,
+                       "ist nicht der Anfang eines Memotextes (Typ " +
+                           std::to_string(be32(blockHead, 0)) + ")",
+                       problem);
+    return readSpan(block, offset + kBlockHeadSize, be32(blockHead, 4), text, problem);
+}
+
+// Reads length bytes at offset as the note of block; at most kMaxNoteLength of
+// them. A note the file does not hold to its end is damaged, or, when the file
+// shrank since it was opened, changed.
+Status MemoFile::readSpan(std::uint32_t block, std::uint64_t offset, std::uint32_t length,
+                          std::string &text, std::string &problem) const
+{
+    const std::uint32_t wanted = std::min(length, kMaxNoteLength);
+    if (const Status s = m_file.readAt(offset, wanted, text, problem); s != status::Ok) {
         text.clear();
-        return status::FileChanged;
+        return s;
     }
+    if (text.size() < wanted) {
+        text.clear();
+        if (shrankBefore(offset + wanted))
+            return changed(problem);
+        return damaged(block,
+                       "reicht mit " + std::to_string(length) +
+                           " Bytes über das Ende der Memodatei hinaus",
+                       problem);
+    }
+    if (m_kind == Kind::Dbase)
+        trimPadding(text);
     return status::Ok;
+}
+
+Status MemoFile::damaged(std::uint32_t block, const std::string &what, std::string &problem)
+{
+    problem = "Der Memotext in Block " + std::to_string(block) + " " + what + ".";
+    return status::MemoDamaged;
+}
+
+Status MemoFile::changed(std::string &problem)
+{
+    problem = "Die Memodatei ist seit dem Öffnen kürzer geworden.";
+    return status::FileChanged;
 }
 
 bool MemoFile::shrankBefore(std::uint64_t end) const

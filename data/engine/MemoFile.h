@@ -27,13 +27,14 @@ public:
     // 4-byte little-endian reference.
     static std::uint32_t blockOf(std::string_view field, bool binary);
 
-    // The note that starts at block (> 0), without terminators or padding. A block
-    // past the end of the file, or one that is not the start of a note, gives an
-    // empty note: the table stays readable when its memo file is damaged in places.
-    // A note that lay inside the file when it was opened but lies past its end now
-    // (another program shrank it while open) answers FileChanged, and an I/O error
-    // FileUnreadable: the note cannot be read, which is not the same as no note.
-    Status read(std::uint32_t block, std::string &text) const;
+    // The note that starts at block, without terminators or padding; block 0 (the
+    // header) is no note and gives an empty text. A note whose block lies past the end
+    // of the file, that lacks its block signature in a dBASE IV file, or that the file
+    // does not hold to the end its header states is damaged (MemoDamaged, problem
+    // says which block and what is wrong): it is never shown half-read. A note that lay
+    // inside the file when it was opened but lies past its end now (another program
+    // shrank it while open) answers FileChanged, and an I/O error FileUnreadable.
+    Status read(std::uint32_t block, std::string &text, std::string *problem = nullptr) const;
 
     int blockSize() const { return m_blockSize; }
     bool isDbaseIV() const { return m_dbaseIV; }
@@ -42,9 +43,16 @@ public:
 private:
     MemoFile(std::string path, Kind kind) : m_path(std::move(path)), m_kind(kind) {}
     Status readHeader(std::string &problem);
-    Status readDbaseIV(std::uint64_t offset, std::string_view blockHead, std::string &text) const;
-    Status readDbaseIII(std::uint64_t offset, std::string &text) const;
-    Status readFoxPro(std::uint64_t offset, std::string_view blockHead, std::string &text) const;
+    Status hasSignatureAt(std::uint64_t offset, bool &found, std::string &problem) const;
+    Status readDbaseIV(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
+                       std::string &text, std::string &problem) const;
+    Status readDbaseIII(std::uint64_t offset, std::string &text, std::string &problem) const;
+    Status readFoxPro(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
+                      std::string &text, std::string &problem) const;
+    Status readSpan(std::uint32_t block, std::uint64_t offset, std::uint32_t length,
+                    std::string &text, std::string &problem) const;
+    static Status damaged(std::uint32_t block, const std::string &what, std::string &problem);
+    static Status changed(std::string &problem);
     // True when the bytes before end existed at open but the file ends before them now.
     bool shrankBefore(std::uint64_t end) const;
 

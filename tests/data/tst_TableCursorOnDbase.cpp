@@ -2,6 +2,7 @@
 // table writer into a temporary directory, opened, walked, re-ordered and searched.
 #include "DatabaseErrors.h"
 #include "DbaseEngine.h"
+#include "DbfFixture.h"
 #include "FakeView.h"
 #include "TableCursor.h"
 #include "TableWriter.h"
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -63,6 +65,7 @@ private slots:
     void walkInNameOrder();
     void switchKeepsRecordAndSearchFinds();
     void displayTextsFromFile();
+    void displayTextsOfEveryType();
     void missingTableIsEngineError();
 
 private:
@@ -164,6 +167,56 @@ void tst_TableCursorOnDbase::displayTextsFromFile()
     t->stepBy(1); // Wiener Neustadt
     QCOMPARE(klasse->displayText(), QString());
     QCOMPARE(text->memoText(), QStringLiteral("Notiz\r\nmit CR"));
+}
+
+// A Visual FoxPro table with the binary column types, logicals, numbers that are no
+// numbers and a type the engine does not know: each cell shows readable text.
+void tst_TableCursorOnDbase::displayTextsOfEveryType()
+{
+    auto le = [](quint64 v, int bytes) {
+        std::string b;
+        for (int i = 0; i < bytes; ++i)
+            b += char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    auto bits = [](double d) {
+        quint64 v = 0;
+        std::memcpy(&v, &d, sizeof v);
+        return v;
+    };
+    const quint64 day = 2461383; // 2026-12-08 as a Julian day number
+    const std::string first = "Wien  " + le(quint64(-5), 4) + le(bits(0.1), 8) + le(123400, 8) +
+                              le(day, 4) + le(50700000, 4) + "Y" + " 12.50" + "  -5" + "abc\x03";
+    const std::string second = "Graz  " + le(7, 4) + le(bits(1e20), 8) + le(quint64(-5), 8) +
+                               std::string(8, '\0') + "?" + "******" + "****" + "    ";
+    QTemporaryDir dir;
+    QVERIFY(fixture::write(dir.filePath("T.DBF"), fixture::table({{"NAME", 'C', 6},
+                                                                  {"MENGE", 'I', 4},
+                                                                  {"WERT", 'B', 8},
+                                                                  {"PREIS", 'Y', 8},
+                                                                  {"ZEIT", 'T', 8},
+                                                                  {"OK", 'L', 1},
+                                                                  {"ZAHL", 'N', 6, 2},
+                                                                  {"KLASSE", 'N', 4},
+                                                                  {"ART", 'V', 4}},
+                                                                 {first, second}, 0x30, 0x03)));
+    auto engine = dbase::createDbaseEngine();
+    TableCursor t(*engine);
+    t.setTableName(QStringLiteral("T.DBF"));
+    t.setDirectory(dir.path());
+    t.setIndexName(QString());
+    t.setActive(true);
+    auto texts = [&t] {
+        QStringList out;
+        for (const Field *f : t.fields())
+            out << f->displayText();
+        return out;
+    };
+    QCOMPARE(texts(), (QStringList{"Wien", "-5", "0.1", "12.3400", "2026-12-08 14:05:00", "Y",
+                                   "12.50", "-5", "(Typ V)"}));
+    t.stepForward();
+    QCOMPARE(texts(),
+             (QStringList{"Graz", "7", "1e+20", "-0.0005", "", "?", "******", "****", ""}));
 }
 
 void tst_TableCursorOnDbase::missingTableIsEngineError()

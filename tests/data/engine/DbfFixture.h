@@ -64,13 +64,53 @@ inline QByteArray table(const std::vector<Field> &fields, const std::vector<std:
     return b;
 }
 
+// A dBASE 7 (level 7) table: 68-byte header with the language driver's name, 48-byte
+// field descriptors with 32-character names, 0x0D and an empty field properties
+// structure (14 bytes) before the records. records as for table().
+inline QByteArray table7(const std::vector<Field> &fields, const std::vector<std::string> &records,
+                         quint8 version = 0x8C, const std::string &deletedFlags = {})
+{
+    const int headerLength = 68 + 48 * int(fields.size()) + 1 + 14;
+    int recordLength = 1;
+    for (const Field &f : fields)
+        recordLength += f.width;
+    QByteArray b(headerLength, '\0');
+    b[0] = char(version);
+    b[1] = char(126);
+    b[2] = 12;
+    b[3] = 8;
+    putLe(b, 4, quint32(records.size()), 4);
+    putLe(b, 8, quint32(headerLength), 2);
+    putLe(b, 10, quint32(recordLength), 2);
+    b[29] = char(0x57);
+    b.replace(32, 8, "DBWINUS0");
+    int at = 68;
+    for (const Field &f : fields) {
+        b.replace(at, int(f.name.size()), f.name.c_str());
+        b[at + 32] = f.type;
+        b[at + 33] = char(f.width);
+        b[at + 34] = char(f.decimals);
+        at += 48;
+    }
+    b[at] = '\x0D';
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        QByteArray r(1, i < deletedFlags.size() && deletedFlags[i] == '*' ? '*' : ' ');
+        r += QByteArray::fromStdString(records[i]);
+        r.resize(recordLength, ' ');
+        b += r;
+    }
+    b += '\x1A';
+    return b;
+}
+
 // A dBASE IV memo file: header with blockSize at byte 20, each note in its own run
 // of blocks with the FF FF 08 00 block header; notes[i] starts at the block
-// returned in blocks[i].
+// returned in blocks[i]. headerSize: the bytes before the first note (a multiple
+// of blockSize; by default one block).
 inline QByteArray memoIV(const std::vector<std::string> &notes, int blockSize,
-                         std::vector<int> *blocks = nullptr)
+                         std::vector<int> *blocks = nullptr, int headerSize = 0)
 {
-    QByteArray b(blockSize, '\0');
+    QByteArray b(headerSize > 0 ? headerSize : blockSize, '\0');
     putLe(b, 20, quint32(blockSize), 2);
     for (const std::string &note : notes) {
         if (blocks)

@@ -55,7 +55,10 @@ private slots:
     void driverRule_data();
     void driverRule();
     void companionFilesInAnyLetterCase();
+    void foxProDriverOnDbaseTable_data();
     void foxProDriverOnDbaseTable();
+    void productionIndexFlag_data();
+    void productionIndexFlag();
     void openFailuresNameTheFile_data();
     void openFailuresNameTheFile();
     void naturalOrderSkipsDeletedRecords();
@@ -140,16 +143,30 @@ void tst_DbaseEngine::driverRule()
           "driver");
 }
 
-// A dBASE table with a stray .CDX beside it gets the FoxPro driver, and still
-// finds its dBASE memo file.
+// A dBASE table with a stray .CDX or .FPT beside it gets the FoxPro driver, and still
+// reads its own .DBT: the memo file follows the version byte.
+void tst_DbaseEngine::foxProDriverOnDbaseTable_data()
+{
+    QTest::addColumn<QString>("stray");
+    QTest::newRow("CDX beside") << "t.cdx";
+    QTest::newRow("FPT beside") << "T.FPT";
+}
+
 void tst_DbaseEngine::foxProDriverOnDbaseTable()
 {
+    QFETCH(QString, stray);
     std::vector<int> blocks;
     QVERIFY(fixture::write(m_dir->filePath("T.DBT"), fixture::memoIV({"Keller"}, 512, &blocks)));
     QVERIFY(fixture::write(
         m_dir->filePath("T.DBF"),
         fixture::table(kNoteFields, {"Wien        -5" + fixture::memoRef(blocks[0])})));
-    QVERIFY(fixture::write(m_dir->filePath("t.cdx"), "x"));
+    // A FoxPro memo file whose block 1 holds another text.
+    QByteArray fpt(512, '\0');
+    fpt[7] = char(512 >> 8);
+    fpt += QByteArray("\x00\x00\x00\x01\x00\x00\x00\x05"
+                      "Fremd",
+                      13);
+    QVERIFY(fixture::write(m_dir->filePath(stray), fpt));
     QCOMPARE(m_engine->driverFor(m_dir->path().toStdString(), "T.DBF"), std::string("FOXPRO"));
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("T.DBF", cursor), status::Ok);
@@ -157,6 +174,51 @@ void tst_DbaseEngine::foxProDriverOnDbaseTable()
     RecordProps props;
     QCOMPARE(cursor->getNext(record, props), status::Ok);
     QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
+    QCOMPARE(note, std::string("Keller"));
+}
+
+// The production-index flag (header byte 28) of a table the FoxPro driver reads
+// stands for its structural .CDX: the table opens without an .MDX, and with the
+// .MDX of its base name when there is one. The dBASE driver requires the .MDX.
+void tst_DbaseEngine::productionIndexFlag_data()
+{
+    QTest::addColumn<QString>("beside");
+    QTest::addColumn<bool>("withMdx");
+    QTest::addColumn<dbase::Status>("expected");
+    QTest::addColumn<int>("tags");
+    QTest::newRow("CDX beside, no MDX") << "CD_GIS.CDX" << false << status::Ok << 0;
+    QTest::newRow("FPT beside, no MDX") << "cd_gis.fpt" << false << status::Ok << 0;
+    QTest::newRow("CDX beside, MDX too") << "CD_GIS.CDX" << true << status::Ok << 7;
+    QTest::newRow("nothing beside, no MDX") << "" << false << status::FileNotFound << 0;
+}
+
+void tst_DbaseEngine::productionIndexFlag()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, withMdx);
+    const std::string path = m_dir->filePath("CD_GIS.DBF").toStdString();
+    TableWriter writer(path, 0x57);
+    std::string error;
+    QVERIFY(writer.open(error));
+    QVERIFY2(writer.append(municipality("Wien", "W", "40", "2", "Keller"), error), error.c_str());
+    QVERIFY2(writer.finish(true, error), error.c_str());
+    QFile table(m_dir->filePath("CD_GIS.DBF"));
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QCOMPARE(table.read(29).at(28), '\x01');
+    table.close();
+    if (!withMdx)
+        QVERIFY(QFile::remove(m_dir->filePath("CD_GIS.MDX")));
+    if (!beside.isEmpty())
+        QVERIFY(fixture::write(m_dir->filePath(beside), QByteArray(512, '\0')));
+    std::unique_ptr<EngineCursor> cursor;
+    QTEST(open("CD_GIS.DBF", cursor), "expected");
+    if (!cursor)
+        return;
+    QTEST(cursor->properties().indexCount, "tags");
+    std::string record, note;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::Ok);
+    QCOMPARE(cursor->readMemo(14, record, note), status::Ok);
     QCOMPARE(note, std::string("Keller"));
 }
 
@@ -204,10 +266,11 @@ void tst_DbaseEngine::openFailuresNameTheFile_data()
         << "nomemo" << status::FileNotFound << "Datei nicht gefunden."
         << "CD_GIS.DBT"
         << "Memodatei";
-    QTest::newRow("dBASE 7") << "seven" << status::UnsupportedVersion
-                             << "Diese Tabellenversion wird nicht unterstützt."
-                             << "CD_GIS.DBF"
-                             << "dBASE 7";
+    // The version byte says dBASE 7, the header is laid out for dBASE IV: contradiction.
+    QTest::newRow("dBASE 7 version byte on a dBASE IV header")
+        << "seven" << status::TableDamaged << "Die Tabelle ist beschädigt."
+        << "CD_GIS.DBF"
+        << "hat die Breite 0";
 }
 
 // The status has its German text, and the error stack names the file and what is wrong.
@@ -329,7 +392,8 @@ void tst_DbaseEngine::bookmarksAndPlaces()
     QCOMPARE(cursor->setToBookmark("xy"), status::InvalidParameter);
 }
 
-// A note of length 0, a blank reference and a reference past the end are blank.
+// A note of length 0 and a blank reference are blank; a reference past the end of
+// the memo file is damage: not blank, and reading it fails naming the memo file.
 void tst_DbaseEngine::memoBlankness()
 {
     std::vector<int> blocks;
@@ -342,7 +406,8 @@ void tst_DbaseEngine::memoBlankness()
     QVERIFY(fixture::write(m_dir->filePath("T.DBF"), fixture::table(kNoteFields, rows)));
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("T.DBF", cursor), status::Ok);
-    const QList<bool> blank = {false, true, true, true};
+    const QList<bool> blank = {false, true, true, false};
+    const QList<Status> read = {status::Ok, status::Ok, status::Ok, status::MemoDamaged};
     std::string record;
     RecordProps props;
     for (int i = 0; i < 4; ++i) {
@@ -351,9 +416,11 @@ void tst_DbaseEngine::memoBlankness()
         QCOMPARE(cursor->extractField(3, record, v), status::Ok);
         QCOMPARE(v.blank, blank[i]);
         std::string note = "stale";
-        QCOMPARE(cursor->readMemo(3, record, note), status::Ok);
-        QCOMPARE(note.empty(), blank[i]);
+        QCOMPARE(cursor->readMemo(3, record, note), read[i]);
+        QCOMPARE(note.empty(), i != 0);
     }
+    QVERIFY2(errorLines().contains("T.DBT") && errorLines().contains("Block 4000"),
+             qPrintable(errorLines()));
     std::string note;
     QCOMPARE(cursor->readMemo(1, record, note), status::InvalidParameter); // not a memo field
     FieldValue v;

@@ -37,7 +37,11 @@ class tst_DbfFile : public QObject
 private slots:
     void header_data();
     void header();
+    void fieldTypes_data();
     void fieldTypes();
+    void characterWidths_data();
+    void characterWidths();
+    void level7Table();
     void deletedRecordsAreNotLive();
     void decodesStoredTexts_data();
     void decodesStoredTexts();
@@ -80,13 +84,26 @@ void tst_DbfFile::header_data()
     encrypted[15] = 1;
     QTest::newRow("encrypted") << encrypted << qint64(-1) << status::TableEncrypted
                                << QString("verschlüsselt");
+    const std::vector<std::string> rows = {"Wien         -5  12.50", "Graz          3   1.00"};
+    QTest::newRow("dBASE 7 with memo")
+        << fixture::table7(sampleFields(), rows) << qint64(-1) << status::Ok << QString();
+    QTest::newRow("dBASE 7 without memo")
+        << fixture::table7(sampleFields(), rows, 0x04) << qint64(-1) << status::Ok << QString();
     QByteArray seven = good;
     seven[0] = char(0x8C);
-    QTest::newRow("dBASE 7 with memo")
-        << seven << qint64(-1) << status::UnsupportedVersion << QString("dBASE 7");
-    seven[0] = 0x04;
-    QTest::newRow("dBASE 7") << seven << qint64(-1) << status::UnsupportedVersion
-                             << QString("dBASE 7");
+    QTest::newRow("dBASE 7 version on a dBASE IV header")
+        << seven << qint64(-1) << status::TableDamaged << QString("Feld 1");
+    QByteArray lineFeed = good;
+    lineFeed[32 + 3 * 32] = '\x0A';
+    QTest::newRow("field list ended by 0x0A") << lineFeed << qint64(-1) << status::Ok << QString();
+    QByteArray nul = good;
+    nul[32 + 3 * 32] = '\0';
+    QTest::newRow("field list ended by 0x00") << nul << qint64(-1) << status::Ok << QString();
+    QByteArray earlyLineFeed = good;
+    earlyLineFeed[32 + 3 * 32] = '\x0A';
+    fixture::putLe(earlyLineFeed, 8, 32 + 3 * 32 + 2, 2); // one byte more than the list needs
+    QTest::newRow("0x0A before the header's end")
+        << earlyLineFeed << qint64(-1) << status::TableDamaged << QString("(0x0D) fehlt");
     QByteArray unknown = good;
     unknown[0] = 0x42;
     QTest::newRow("unknown version")
@@ -126,26 +143,116 @@ void tst_DbfFile::header()
     }
 }
 
+// The type letters as each family stores them: I is little-endian in FoxPro tables
+// and sorted big-endian in dBASE 7 ones, B a double in Visual FoxPro and a memo in dBASE.
+void tst_DbfFile::fieldTypes_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QList<int>>("expected"); // FieldType per field of the list below
+    using T = FieldType;
+    auto types = [](std::initializer_list<T> list) {
+        QList<int> out;
+        for (const T t : list)
+            out << int(t);
+        return out;
+    };
+    const auto common = {T::SmallInt,  T::Integer,      T::Number, T::Number,   T::Date,
+                         T::Logical,   T::Memo,         T::Memo,   T::Currency, T::DateTime,
+                         T::Timestamp, T::SortedDouble, T::Other};
+    QList<int> dbase = types(common) << int(T::Long) << int(T::Long) << int(T::Memo);
+    QTest::newRow("dBASE IV") << 0x8B << dbase;
+    QList<int> vfp = types(common) << int(T::Long) << int(T::Long) << int(T::Double);
+    QTest::newRow("Visual FoxPro") << 0x30 << vfp;
+    QList<int> seven = types(common) << int(T::SortedLong) << int(T::SortedLong) << int(T::Memo);
+    QTest::newRow("dBASE 7") << 0x8C << seven;
+}
+
 void tst_DbfFile::fieldTypes()
 {
-    const auto bytes = fixture::table({{"S", 'N', 4},
-                                       {"I", 'N', 5},
-                                       {"D", 'N', 6, 2},
-                                       {"F", 'F', 8, 3},
-                                       {"DT", 'D', 8},
-                                       {"L", 'L', 1},
-                                       {"M", 'M', 10},
-                                       {"X", 'Y', 8}},
-                                      {});
+    QFETCH(int, version);
+    QFETCH(QList<int>, expected);
+    const std::vector<fixture::Field> fields = {
+        {"S", 'N', 4},  {"I", 'N', 5},  {"D", 'N', 6, 2}, {"F", 'F', 8, 3},
+        {"DT", 'D', 8}, {"L", 'L', 1},  {"M", 'M', 10},   {"G", 'G', 10},
+        {"Y", 'Y', 8},  {"T", 'T', 8},  {"TS", '@', 8},   {"O", 'O', 8},
+        {"V", 'V', 10}, {"LI", 'I', 4}, {"AI", '+', 4},   {"B", 'B', version == 0x30 ? 8 : 10}};
+    const auto bytes =
+        version == 0x8C ? fixture::table7(fields, {}) : fixture::table(fields, {}, quint8(version));
     DbfLayout layout;
     std::string problem;
     QCOMPARE(check(bytes, std::uint64_t(bytes.size()), layout, problem), status::Ok);
-    const std::vector<FieldType> expected = {
-        FieldType::SmallInt, FieldType::Integer, FieldType::Number, FieldType::Number,
-        FieldType::Date,     FieldType::Logical, FieldType::Memo,   FieldType::Other};
-    QCOMPARE(layout.fields.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        QCOMPARE(int(layout.fields[i].type), int(expected[i]));
+    QCOMPARE(int(layout.fields.size()), expected.size());
+    for (std::size_t i = 0; i < layout.fields.size(); ++i)
+        QCOMPARE(int(layout.fields[i].type), expected[int(i)]);
+}
+
+// A character field's decimals byte is the high byte of its width where that makes
+// the widths add up to the record length (Clipper, FoxPro), and is ignored where the
+// plain width does (spreadsheet exports); a header where neither adds up is damaged.
+void tst_DbfFile::characterWidths_data()
+{
+    QTest::addColumn<int>("lengthByte");
+    QTest::addColumn<int>("decimalsByte");
+    QTest::addColumn<int>("recordLength");
+    QTest::addColumn<int>("width"); // 0: the header is refused
+    QTest::newRow("decimals byte as the width's high byte") << 44 << 1 << 1 + 300 + 4 << 300;
+    QTest::newRow("decimals byte of a spreadsheet export") << 10 << 2 << 1 + 10 + 4 << 10;
+    QTest::newRow("neither reading adds up") << 10 << 2 << 1 + 30 + 4 << 0;
+}
+
+void tst_DbfFile::characterWidths()
+{
+    QFETCH(int, lengthByte);
+    QFETCH(int, decimalsByte);
+    QFETCH(int, recordLength);
+    QFETCH(int, width);
+    QByteArray bytes = fixture::table({{"NAME", 'C', 1}, {"KLASSE", 'N', 4}}, {});
+    bytes[32 + 16] = char(lengthByte);
+    bytes[32 + 17] = char(decimalsByte);
+    fixture::putLe(bytes, 10, quint32(recordLength), 2);
+    DbfLayout layout;
+    std::string problem;
+    const Status s = check(bytes, std::uint64_t(bytes.size()), layout, problem);
+    if (width == 0) {
+        QCOMPARE(s, status::TableDamaged);
+        QVERIFY2(QString::fromStdString(problem).contains("Satzlänge"), problem.c_str());
+        return;
+    }
+    QCOMPARE(s, status::Ok);
+    QCOMPARE(layout.fields[0].width, width);
+    QCOMPARE(layout.fields[0].decimals, 0);
+    QCOMPARE(layout.fields[1].offset, 1 + width);
+}
+
+// A dBASE 7 table: long field names, the sorted binary integer and double, the
+// timestamp, and a memo reference, each where the 48-byte descriptors put it.
+void tst_DbfFile::level7Table()
+{
+    const std::string longName = "GEMEINDE_MIT_LANGEM_NAMEN";
+    const std::string record = std::string("Wien ") + std::string("\x7F\xFF\xFF\xFB", 4) + // -5
+                               std::string("\x42\xCC\xB2\x0E\x03\x40\xDF\x00", 8) + // 2000-08-16
+                               std::string("\xC0\x29\x00\x00\x00\x00\x00\x00", 8) + // 12.5
+                               "         1";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("T.DBF");
+    QVERIFY(fixture::write(path, fixture::table7({{longName, 'C', 5},
+                                                  {"ANZAHL", 'I', 4},
+                                                  {"ZEIT", '@', 8},
+                                                  {"WERT", 'O', 8},
+                                                  {"TEXT", 'M', 10}},
+                                                 {record})));
+    std::unique_ptr<DbfFile> file;
+    std::string problem;
+    QCOMPARE(DbfFile::open(path.toStdString(), file, problem), status::Ok);
+    QVERIFY(file->layout().level7);
+    const auto &fields = file->fields();
+    QCOMPARE(int(fields.size()), 5);
+    QCOMPARE(fields[0].name, longName);
+    QCOMPARE(fields[4].offset, 1 + 5 + 4 + 8 + 8);
+    QStringList texts;
+    for (const FieldDesc &f : fields)
+        texts << QString::fromStdString(FieldDecoder::decode(f, file->recordData(1)).text);
+    QCOMPARE(texts, (QStringList{"Wien", "-5", "2000-08-16 17:21:41", "12.5", ""}));
 }
 
 void tst_DbfFile::deletedRecordsAreNotLive()
@@ -198,10 +305,25 @@ void tst_DbfFile::decodesStoredTexts_data()
                           << QByteArray("20261208") << 0 << 0.0;
     QTest::newRow("zero date") << 'D' << 8 << 0 << QByteArray("00000000") << true
                                << QByteArray("00000000") << 0 << 0.0;
-    QTest::newRow("logical y") << 'L' << 1 << 0 << QByteArray("y") << false << QByteArray("T") << 0
+    // Logicals show the letter as stored; "?" is no value but shows as such.
+    QTest::newRow("logical y") << 'L' << 1 << 0 << QByteArray("y") << false << QByteArray("y") << 0
+                               << 0.0;
+    QTest::newRow("logical N") << 'L' << 1 << 0 << QByteArray("N") << false << QByteArray("N") << 0
                                << 0.0;
     QTest::newRow("logical unknown")
-        << 'L' << 1 << 0 << QByteArray("?") << true << QByteArray() << 0 << 0.0;
+        << 'L' << 1 << 0 << QByteArray("?") << true << QByteArray("?") << 0 << 0.0;
+    QTest::newRow("logical blank")
+        << 'L' << 1 << 0 << QByteArray(" ") << true << QByteArray() << 0 << 0.0;
+    QTest::newRow("number that is no number")
+        << 'N' << 7 << 2 << QByteArray("  n.v. ") << true << QByteArray("n.v.") << 0 << 0.0;
+    QTest::newRow("control byte in a number")
+        << 'N' << 5 << 0 << QByteArray("1\x01\x02 3") << true << QByteArray("(Typ N)") << 0 << 0.0;
+    QTest::newRow("unknown type") << 'V' << 4 << 0 << QByteArray("ab\x03\x00", 4) << true
+                                  << QByteArray("(Typ V)") << 0 << 0.0;
+    QTest::newRow("unknown type, blank")
+        << 'V' << 4 << 0 << QByteArray("\0\0  ", 4) << true << QByteArray() << 0 << 0.0;
+    QTest::newRow("binary integer of the wrong width")
+        << 'I' << 3 << 0 << QByteArray("\x01\x02\x03") << true << QByteArray("(Typ I)") << 0 << 0.0;
 }
 
 void tst_DbfFile::decodesStoredTexts()

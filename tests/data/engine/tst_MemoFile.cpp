@@ -8,9 +8,16 @@ using namespace dbase;
 
 namespace {
 
-const std::string kLong(1500, 'x'); // spans several 512-byte blocks
 const std::string kBreaks = "Erste Zeile\r\nZweite Zeile";
-const std::string kFull(504, 'f'); // fills a 512-byte block after its 8-byte head exactly
+
+// Notes for a file of blockSize-byte blocks: short, exactly filling its first block
+// after the block head (or the terminator), and two that span several blocks.
+std::vector<std::string> notesFor(int blockSize, bool dbaseIV)
+{
+    const int fill = dbaseIV ? blockSize - 8 : blockSize - 1;
+    return {"Keller", std::string(std::size_t(fill), 'f'), std::string(1500, 'x') + " Ende",
+            kBreaks, std::string(std::size_t(3 * blockSize + 77), 'y') + "!"};
+}
 
 std::unique_ptr<MemoFile> openMemo(const QString &path, MemoFile::Kind kind = MemoFile::Kind::Dbase)
 {
@@ -23,16 +30,18 @@ std::unique_ptr<MemoFile> openMemo(const QString &path, MemoFile::Kind kind = Me
 
 } // namespace
 
+Q_DECLARE_METATYPE(dbase::Status)
+Q_DECLARE_METATYPE(dbase::MemoFile::Kind)
+
 class tst_MemoFile : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void flavours_data();
-    void flavours();
-    void damagedReferencesGiveEmptyNotes_data();
-    void damagedReferencesGiveEmptyNotes();
-    void hugeLengthIsBounded();
+    void flavoursAndBlockSizes_data();
+    void flavoursAndBlockSizes();
+    void damagedNotesAreReported_data();
+    void damagedNotesAreReported();
     void fileShrinksWhileOpen();
     void foxPro();
     void blockOf_data();
@@ -40,41 +49,65 @@ private slots:
     void tooShortHeader();
 };
 
-// The same notes, written in each flavour, read back identically.
-void tst_MemoFile::flavours_data()
+// The same notes, written in each flavour and block size, read back exactly: the
+// block size comes from the header (dBASE IV) or is 512 (dBASE III).
+void tst_MemoFile::flavoursAndBlockSizes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QList<int>>("blocks");
+    QTest::addColumn<QStringList>("notes");
     QTest::addColumn<bool>("dbaseIV");
     QTest::addColumn<int>("blockSize");
 
-    const std::vector<std::string> notes = {"Keller", kLong, kFull, kBreaks};
-    auto row = [&](const char *name, const QByteArray &bytes, const std::vector<int> &blocks,
-                   bool iv, int size) {
-        QTest::newRow(name) << bytes << QList<int>(blocks.begin(), blocks.end()) << iv << size;
+    auto row = [](const QString &name, const QByteArray &bytes, const std::vector<int> &blocks,
+                  const std::vector<std::string> &notes, bool iv, int size) {
+        QStringList texts;
+        for (const std::string &n : notes)
+            texts << QString::fromStdString(n);
+        QTest::newRow(qPrintable(name))
+            << bytes << QList<int>(blocks.begin(), blocks.end()) << texts << iv << size;
     };
+    for (const int size : {32, 64, 512, 1024, 4096}) {
+        std::vector<int> b;
+        const auto notes = notesFor(size, true);
+        row(QString("dBASE IV, %1-byte blocks").arg(size), fixture::memoIV(notes, size, &b), b,
+            notes, true, size);
+    }
+    // The Windows database engines: 64-byte blocks after a 512-byte header.
     std::vector<int> b;
-    QByteArray bytes = fixture::memoIII(notes, "\x1A\x1A", &b);
-    row("dBASE III, 1A 1A", bytes, b, false, 512);
+    auto notes = notesFor(64, true);
+    row("dBASE IV, 64-byte blocks, 512-byte header", fixture::memoIV(notes, 64, &b, 512), b, notes,
+        true, 64);
     b.clear();
-    bytes = fixture::memoIII(notes, "\x1A", &b);
-    row("dBASE III, single 1A", bytes, b, false, 512);
+    notes = notesFor(1000, true);
+    row("dBASE IV, 1000-byte blocks", fixture::memoIV(notes, 1000, &b), b, notes, true, 1000);
     b.clear();
-    bytes = fixture::memoIII(notes, "\x1A", &b);
-    bytes.chop(512 - (int(kBreaks.size()) + 1)); // the last note ends the file right after its 1A
-    row("dBASE III, unpadded end", bytes, b, false, 512);
+    notes = notesFor(512, true);
+    QByteArray unstated = fixture::memoIV(notes, 512, &b);
+    fixture::putLe(unstated, 20, 0, 2);
+    row("dBASE IV, block size not stated", unstated, b, notes, true, 512);
+
+    notes = notesFor(512, false);
     b.clear();
-    bytes = fixture::memoIV(notes, 512, &b);
-    row("dBASE IV, 512-byte blocks", bytes, b, true, 512);
+    row("dBASE III, 1A 1A", fixture::memoIII(notes, "\x1A\x1A", &b), b, notes, false, 512);
     b.clear();
-    bytes = fixture::memoIV(notes, 1024, &b);
-    row("dBASE IV, 1024-byte blocks", bytes, b, true, 1024);
+    row("dBASE III, single 1A", fixture::memoIII(notes, "\x1A", &b), b, notes, false, 512);
+    b.clear();
+    QByteArray bytes = fixture::memoIII(notes, "\x1A", &b);
+    // the last note ends the file right after its 1A
+    bytes.chop(512 - int((notes.back().size() + 1) % 512));
+    row("dBASE III, unpadded end", bytes, b, notes, false, 512);
+    b.clear();
+    bytes = fixture::memoIII(notes, "\x1A\x1A", &b);
+    fixture::putLe(bytes, 20, 64, 2); // garbage where dBASE IV keeps the block size
+    row("dBASE III, garbage at byte 20", bytes, b, notes, false, 512);
 }
 
-void tst_MemoFile::flavours()
+void tst_MemoFile::flavoursAndBlockSizes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QList<int>, blocks);
+    QFETCH(QStringList, notes);
     QTemporaryDir dir;
     const QString path = dir.filePath("T.DBT");
     QVERIFY(fixture::write(path, bytes));
@@ -82,70 +115,96 @@ void tst_MemoFile::flavours()
     QVERIFY(memo);
     QTEST(memo->isDbaseIV(), "dbaseIV");
     QTEST(memo->blockSize(), "blockSize");
-    const std::vector<std::string> expected = {"Keller", kLong, kFull, kBreaks};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < notes.size(); ++i) {
         std::string text;
         QCOMPARE(memo->read(std::uint32_t(blocks[i]), text), status::Ok);
-        QCOMPARE(text, expected[std::size_t(i)]);
+        QCOMPARE(QString::fromStdString(text), notes[i]);
     }
 }
 
-// References that lead nowhere give an empty note and an Ok status: a damaged
-// memo file must not make the table unreadable.
-void tst_MemoFile::damagedReferencesGiveEmptyNotes_data()
+// References that lead nowhere, or to something that is not a note, are damage:
+// an error that says which block and what is wrong, and no text. Block 0 and a note
+// of length 0 are no note.
+void tst_MemoFile::damagedNotesAreReported_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<dbase::MemoFile::Kind>("kind");
     QTest::addColumn<int>("block");
+    QTest::addColumn<dbase::Status>("expected");
+    QTest::addColumn<QString>("problem");
 
+    const auto dbase = MemoFile::Kind::Dbase;
     std::vector<int> b;
     const QByteArray iv = fixture::memoIV({"Keller", "Dachboden"}, 512, &b);
-    QTest::newRow("past the end") << iv << 99;
-    QTest::newRow("far past the end") << iv << 0x7FFFFFFF;
-    QTest::newRow("the header block") << iv << 0;
+    QTest::newRow("past the end") << iv << dbase << 99 << status::MemoDamaged
+                                  << "Block 99 liegt hinter dem Ende";
+    QTest::newRow("far past the end") << iv << dbase << 0x7FFFFFFF << status::MemoDamaged
+                                      << "Block 2147483647 liegt hinter dem Ende";
+    QTest::newRow("the header block") << iv << dbase << 0 << status::Ok << "";
     QByteArray wrong = iv;
-    wrong[b[1] * 512] = 'X'; // not FF FF 08 00
-    QTest::newRow("wrong signature in a dBASE IV file") << wrong << b[1];
+    wrong[b[1] * 512] = 'X';
+    QTest::newRow("wrong signature in a dBASE IV file")
+        << wrong << dbase << b[1] << status::MemoDamaged << "Kennung FF FF 08 00 fehlt";
     QByteArray zero = iv;
     fixture::putLe(zero, b[0] * 512 + 4, 8, 4);
-    QTest::newRow("zero-length note") << zero << b[0];
-    QByteArray cut = iv.left(b[1] * 512 + 4);
-    QTest::newRow("block header cut by the file end") << cut << b[1];
+    QTest::newRow("note of length 0") << zero << dbase << b[0] << status::Ok << "";
+    QByteArray tiny = iv;
+    fixture::putLe(tiny, b[0] * 512 + 4, 3, 4);
+    QTest::newRow("length below the block head")
+        << tiny << dbase << b[0] << status::MemoDamaged << "unmögliche Länge 3";
+    QTest::newRow("block head cut by the file end")
+        << iv.left(b[1] * 512 + 4) << dbase << b[1] << status::MemoDamaged << "Block 2";
+    QTest::newRow("note cut by the file end")
+        << iv.left(b[1] * 512 + 12) << dbase << b[1] << status::MemoDamaged
+        << "reicht mit 9 Bytes über das Ende";
+    QByteArray huge = iv;
+    fixture::putLe(huge, b[0] * 512 + 4, 0xFFFFFFFFu, 4);
+    QTest::newRow("length of 4 GB")
+        << huge << dbase << b[0] << status::MemoDamaged << "reicht mit 4294967287 Bytes";
+    QTest::newRow("dBASE III, past the end")
+        << fixture::memoIII({"Keller"}, "\x1A\x1A") << dbase << 5 << status::MemoDamaged
+        << "Block 5 liegt hinter dem Ende";
+
+    const auto fox = MemoFile::Kind::FoxPro;
+    QByteArray fpt(512, '\0');
+    fpt[7] = char(64); // block size 64, big-endian at 6
+    fpt += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03"
+                      "abc",
+                      11);
+    fpt.resize(512 + 64, '\0');
+    fpt += QByteArray("\x00\x00\x00\x01\x00\x00\x01\x00"
+                      "abc",
+                      11);
+    QTest::newRow("FoxPro, not a note type")
+        << fpt << fox << 8 << status::MemoDamaged << "Block 8 ist nicht der Anfang";
+    QTest::newRow("FoxPro, note cut by the file end")
+        << fpt << fox << 9 << status::MemoDamaged << "reicht mit 256 Bytes";
+    QTest::newRow("FoxPro, past the end")
+        << fpt << fox << 12 << status::MemoDamaged << "Block 12 liegt hinter dem Ende";
 }
 
-void tst_MemoFile::damagedReferencesGiveEmptyNotes()
+void tst_MemoFile::damagedNotesAreReported()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(dbase::MemoFile::Kind, kind);
     QFETCH(int, block);
+    QFETCH(QString, problem);
     QTemporaryDir dir;
     const QString path = dir.filePath("T.DBT");
     QVERIFY(fixture::write(path, bytes));
-    const auto memo = openMemo(path);
+    const auto memo = openMemo(path, kind);
     QVERIFY(memo);
     std::string text = "stale";
-    QCOMPARE(memo->read(std::uint32_t(block), text), status::Ok);
+    std::string why;
+    QTEST(memo->read(std::uint32_t(block), text, &why), "expected");
     QCOMPARE(text, std::string());
-}
-
-// A length field of nearly 4 GB reads only what the file holds.
-void tst_MemoFile::hugeLengthIsBounded()
-{
-    std::vector<int> b;
-    QByteArray bytes = fixture::memoIV({"Keller"}, 512, &b);
-    fixture::putLe(bytes, b[0] * 512 + 4, 0xFFFFFFFFu, 4);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("T.DBT");
-    QVERIFY(fixture::write(path, bytes));
-    const auto memo = openMemo(path);
-    QVERIFY(memo);
-    std::string text;
-    QCOMPARE(memo->read(std::uint32_t(b[0]), text), status::Ok);
-    QCOMPARE(text, std::string("Keller")); // the rest of the block is NUL padding
+    QVERIFY2(QString::fromStdString(why).contains(problem), why.c_str());
 }
 
 void tst_MemoFile::fileShrinksWhileOpen()
 {
     std::vector<int> b;
-    const QByteArray bytes = fixture::memoIV({"Keller", kLong}, 512, &b);
+    const QByteArray bytes = fixture::memoIV({"Keller", std::string(1500, 'x')}, 512, &b);
     QTemporaryDir dir;
     const QString path = dir.filePath("T.DBT");
     QVERIFY(fixture::write(path, bytes));
@@ -170,10 +229,6 @@ void tst_MemoFile::foxPro()
     bytes[7] = char(64); // block size 64, big-endian at 6
     QByteArray note("\x00\x00\x00\x01\x00\x00\x00\x05Hallo", 13);
     bytes += note;
-    bytes.resize(512 + 64, '\0');
-    bytes += QByteArray("\x00\x00\x00\x09\x00\x00\x00\x03"
-                        "abc",
-                        11); // not a note type
     QTemporaryDir dir;
     const QString path = dir.filePath("T.FPT");
     QVERIFY(fixture::write(path, bytes));
@@ -183,8 +238,6 @@ void tst_MemoFile::foxPro()
     std::string text;
     QCOMPARE(memo->read(8, text), status::Ok);
     QCOMPARE(text, std::string("Hallo"));
-    QCOMPARE(memo->read(9, text), status::Ok);
-    QCOMPARE(text, std::string());
 }
 
 void tst_MemoFile::blockOf_data()

@@ -63,18 +63,25 @@ void tst_TableDump::dumpMatchesExpectedText_data()
     QTest::addColumn<QString>("ldid");
     QTest::addColumn<QStringList>("dumpArgs");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("info") << "0x57" << QStringList{"--info"} << "expected/small-info.txt";
-    QTest::newRow("records") << "0x57" << QStringList{} << "expected/small-records.csv";
+    QTest::addColumn<QString>("name"); // the table's name as given to tabledump
+    QTest::newRow("info") << "0x57" << QStringList{"--info"} << "expected/small-info.txt"
+                          << QString();
+    // The file is SMALL.DBF: a name in another letter case finds the same file.
+    QTest::newRow("info, name in lower case")
+        << "0x57" << QStringList{"--info"} << "expected/small-info.txt"
+        << "small.dbf";
+    QTest::newRow("records") << "0x57" << QStringList{} << "expected/small-records.csv"
+                             << QString();
     QTest::newRow("records of a cp850 table")
-        << "0x10" << QStringList{} << "expected/small-records.csv";
-    QTest::newRow("POTENTIAL order")
-        << "0x57" << QStringList{"--order", "POTENTIAL"} << "expected/small-potential.csv";
+        << "0x10" << QStringList{} << "expected/small-records.csv" << QString();
+    QTest::newRow("POTENTIAL order") << "0x57" << QStringList{"--order", "POTENTIAL"}
+                                     << "expected/small-potential.csv" << QString();
     // The name search lowers only A to Z: "WIENE" finds wiener neustadt, the first key
     // at or after "wiene"; a text beyond every key lands on the last record.
     QTest::newRow("seek a beginning of a name")
-        << "0x57" << QStringList{"--seek", "WIENE"} << "expected/small-seek-wiene.csv";
-    QTest::newRow("seek beyond every name")
-        << "0x57" << QStringList{"--seek", "\u00F6zzz"} << "expected/small-seek-beyond.csv";
+        << "0x57" << QStringList{"--seek", "WIENE"} << "expected/small-seek-wiene.csv" << QString();
+    QTest::newRow("seek beyond every name") << "0x57" << QStringList{"--seek", "\u00F6zzz"}
+                                            << "expected/small-seek-beyond.csv" << QString();
 }
 
 void tst_TableDump::dumpMatchesExpectedText()
@@ -82,11 +89,13 @@ void tst_TableDump::dumpMatchesExpectedText()
     QFETCH(QString, ldid);
     QFETCH(QStringList, dumpArgs);
     QFETCH(QString, expected);
+    QFETCH(QString, name);
     QTemporaryDir dir;
     const QString table = dir.filePath("SMALL.DBF");
     QVERIFY(!run(tool("tablewriter"), {"--ldid", ldid, sourceFile("fixtures/small.csv"), table})
                  .isNull());
-    const QByteArray out = run(tool("tabledump"), dumpArgs << table);
+    const QByteArray out =
+        run(tool("tabledump"), dumpArgs << (name.isEmpty() ? table : dir.filePath(name)));
     QVERIFY(!out.isNull());
     const QByteArray want = readAll(sourceFile(expected));
     QVERIFY(!want.isEmpty());

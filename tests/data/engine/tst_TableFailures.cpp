@@ -21,6 +21,7 @@ private slots:
     void openFailures_data();
     void openFailures();
     void noteCutWhileOpen();
+    void damagedNote();
 
 private:
     std::unique_ptr<TableCursor> table();
@@ -119,6 +120,27 @@ void tst_TableFailures::noteCutWhileOpen()
     names << t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText();
     names.sort();
     QCOMPARE(names, (QStringList{"Graz", "Wien"}));
+}
+
+// The memo file was cut before the table opened: its notes lie past its end. The
+// cell shows that there is a note, and reading it raises the error naming the memo
+// file and the block, instead of showing nothing or another note.
+void tst_TableFailures::damagedNote()
+{
+    QVERIFY(QFile::resize(m_dir->filePath("CD_GIS.DBT"), 512));
+    QVERIFY(m_engine->start() == dbase::status::Ok);
+    auto t = table();
+    t->setActive(true);
+    const Field *note = t->fieldNamed(QStringLiteral("TEXT"));
+    QCOMPARE(note->displayText(), QStringLiteral("(MEMO)"));
+    try {
+        note->memoText();
+        QFAIL("the damaged note was read");
+    } catch (const EDBEngineError &e) {
+        QVERIFY2(e.message().contains(m_dir->filePath("CD_GIS.DBT")), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("Die Memodatei ist beschädigt."), qPrintable(e.message()));
+        QVERIFY2(e.message().contains("hinter dem Ende"), qPrintable(e.message()));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_TableFailures)
