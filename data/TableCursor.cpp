@@ -4,6 +4,7 @@
 
 #include "AnsiText.h"
 #include "DatabaseErrors.h"
+#include "ErrorBoundary.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
@@ -50,15 +51,11 @@ void TableCursor::open()
     }
     d->open = true;
     d->window.setCapacity(wantedCapacity());
-    try {
-        fillForward();
-    } catch (...) {
-        m_atStart = true;
-        emit stateChanged();
-        throw;
-    }
-    m_atStart = true;
-    emit stateChanged();
+    runThenNotify([this] { fillForward(); },
+                  [this] {
+                      m_atStart = true;
+                      emit stateChanged();
+                  });
 }
 
 void TableCursor::openSteps()
@@ -209,6 +206,28 @@ void TableCursor::close()
 
 // ---- Linked views ---------------------------------------------------------------
 
+// The views hear of every step's outcome, also of a step that raised: they show what
+// the window holds after it. The step's error goes on to the caller; so does an error
+// that a view raises while it follows (its slot's guard hands it back here).
+void TableCursor::runThenNotify(const std::function<void()> &step,
+                                const std::function<void()> &notice)
+{
+    std::exception_ptr failed;
+    try {
+        step();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    try {
+        ErrorBoundary::throughQt(notice);
+    } catch (...) {
+        if (!failed)
+            throw;
+    }
+    if (failed)
+        std::rethrow_exception(failed); // the step's error comes first
+}
+
 void TableCursor::attachView(const CursorView *view)
 {
     if (view && std::find(d->views.begin(), d->views.end(), view) == d->views.end())
@@ -258,22 +277,24 @@ void TableCursor::resizeWindow()
         first = std::max(first, w.current() - wanted + 1);
         w.keep(first, wanted);
         w.setCapacity(wanted);
+        if (w.count() != before)
+            ErrorBoundary::throughQt([this] { emit windowChanged(); });
     } else if (wanted > w.capacity()) {
         w.setCapacity(wanted);
-        if (!w.isEmpty()) {
-            try {
+        runThenNotify(
+            [this, &w, wanted] {
+                if (w.isEmpty())
+                    return;
                 while (w.count() < wanted && fetchNext()) {
                 }
                 while (w.count() < wanted && fetchPrior()) {
                 }
-            } catch (...) {
-                emit windowChanged();
-                throw;
-            }
-        }
+            },
+            [this, &w, before] {
+                if (w.count() != before)
+                    emit windowChanged();
+            });
     }
-    if (w.count() != before)
-        emit windowChanged();
 }
 
 // ---- Window contents as the views see them -----------------------------------------

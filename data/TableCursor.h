@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -139,6 +140,9 @@ private:
     void readBookmark(std::string &bookmark) const;
     void putEngineOn(int windowIndex) const;
     void fillForward();
+    int walk(int n);
+    // Runs a step, then the notice to the views, whether the step completed or raised.
+    void runThenNotify(const std::function<void()> &step, const std::function<void()> &notice);
     void notifyMove(int heldBefore);
     void resizeWindow();
     int wantedCapacity() const;

@@ -2,6 +2,7 @@
 #include "Application.h"
 
 #include "DatabaseErrors.h"
+#include "ErrorBoundary.h"
 #include "FakeEngine.h"
 #include "FakeMunicipalities.h"
 #include "Form1.h"
@@ -66,26 +67,24 @@ private:
     QTimer m_timer;
 };
 
-// Throws from its event handler, as a failing window handler would.
+// An entry from Qt whose body raises, as a failing window handler would; its body
+// runs through the error boundary like every entry of the program's own.
 class Thrower : public QObject
 {
 public:
     int delivered = 0;
     bool event(QEvent *event) override
     {
-        if (event->type() == QEvent::User) {
-            ++delivered;
-            throw EDatabaseError(QStringLiteral("Table1: Keine Datei (Code 7)"));
-        }
-        if (event->type() == QEvent::User + 1) {
-            ++delivered;
-            throw std::runtime_error("Speicher voll");
-        }
-        if (event->type() == QEvent::User + 2) {
-            ++delivered;
-            return true;
-        }
-        return QObject::event(event);
+        if (event->type() < QEvent::User || event->type() > QEvent::User + 2)
+            return QObject::event(event);
+        ++delivered;
+        ErrorBoundary::run([event] {
+            if (event->type() == QEvent::User)
+                throw EDatabaseError(QStringLiteral("Table1: Keine Datei (Code 7)"));
+            if (event->type() == QEvent::User + 1)
+                throw std::runtime_error("Speicher voll");
+        });
+        return true;
     }
 };
 

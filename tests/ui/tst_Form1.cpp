@@ -229,11 +229,15 @@ void tst_Form1::startUpLayout()
     int shown = 0;
     for (int c : {0, 2, 3, 7, 8, 9, 10})
         shown += w.width(c);
-    // The grid's border and its own vertical scroll bar are added twice.
-    const int nonClient =
-        2 * ui.DBGrid1->frameWidth() +
-        ui.DBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui.DBGrid1);
+    // The grid's border and its own vertical scroll bar (17 wide) are added twice, and
+    // ScrollBar1 lies exactly over the grid's bar.
+    const int nonClient = 2 * ui.DBGrid1->frameWidth() + 17;
     QCOMPARE(ui.DBGrid1->width(), shown + 2 * nonClient);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    const QScrollBar *gridBar = ui.DBGrid1->verticalScrollBar();
+    QCOMPARE(gridBar->width(), 17);
+    QCOMPARE(ui.ScrollBar1->x(), gridBar->mapTo(w.form.get(), QPoint(0, 0)).x());
 
     const int e7 = w.width(0) + w.width(2) + w.width(3) + w.width(7);
     const int e8 = e7 + w.width(8);
