@@ -9,7 +9,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian 12 packages the build, the tests and the demo need.
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
     fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
-    libdbd-xbase-perl python3-dbf python3-dbfread
+    libdbd-xbase-perl python3-dbf python3-dbfread qt6-translations-l10n
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.
 FUZZ_BUILD ?= build-fuzz

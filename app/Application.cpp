@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 #include <QTranslator>
 
@@ -222,13 +223,18 @@ void Application::showError(const std::exception_ptr &error)
         handleException(message);
 }
 
+// The window that was active before the box is active again after it, so that the
+// user goes on where the error stopped him.
 void Application::handleException(const QString &message)
 {
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
+    const QPointer<QWidget> active = QApplication::activeWindow();
     QMessageBox box(QMessageBox::Critical, m_title, eventErrorText(message), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    if (active && active->isVisible())
+        active->activateWindow();
 }
 
 // The address is given relative to the load address of the module that raised.
