@@ -267,5 +267,5 @@ void Application::onApplicationStateChanged(Qt::ApplicationState state)
 void Application::deactivate()
 {
     if (m_onDeactivate)
-        m_onDeactivate();
+        ErrorBoundary::run(m_onDeactivate);
 }

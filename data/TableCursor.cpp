@@ -206,28 +206,6 @@ void TableCursor::close()
 
 // ---- Linked views ---------------------------------------------------------------
 
-// The views hear of every step's outcome, also of a step that raised: they show what
-// the window holds after it. The step's error goes on to the caller; so does an error
-// that a view raises while it follows (its slot's guard hands it back here).
-void TableCursor::runThenNotify(const std::function<void()> &step,
-                                const std::function<void()> &notice)
-{
-    std::exception_ptr failed;
-    try {
-        step();
-    } catch (...) {
-        failed = std::current_exception();
-    }
-    try {
-        ErrorBoundary::throughQt(notice);
-    } catch (...) {
-        if (!failed)
-            throw;
-    }
-    if (failed)
-        std::rethrow_exception(failed); // the step's error comes first
-}
-
 void TableCursor::attachView(const CursorView *view)
 {
     if (view && std::find(d->views.begin(), d->views.end(), view) == d->views.end())

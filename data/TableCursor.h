@@ -12,7 +12,6 @@
 #include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,8 +140,9 @@ private:
     void putEngineOn(int windowIndex) const;
     void fillForward();
     int walk(int n);
-    // Runs a step, then the notice to the views, whether the step completed or raised.
-    void runThenNotify(const std::function<void()> &step, const std::function<void()> &notice);
+    // Runs a step, then the notice to the views, whether the step completed or raised
+    // (in TableCursorPrivate.h).
+    template <typename Step, typename Notice> void runThenNotify(Step &&step, Notice &&notice);
     void notifyMove(int heldBefore);
     void resizeWindow();
     int wantedCapacity() const;
