@@ -65,9 +65,9 @@ EOF
     mv "$dir/CD_GIS.dbf" "$dir/CD_GIS.DBF"
     [ -f "$dir/CD_GIS.dbt" ] && mv "$dir/CD_GIS.dbt" "$dir/CD_GIS.DBT"
     # Header byte 28: a production index belongs to the table; byte 29: Windows-1252.
-    local flag='\x00'
-    [ "$index" = index ] && flag='\x01' && cp "$demo/CD_GIS.MDX" "$dir/CD_GIS.MDX"
-    printf "$flag\\x57" | dd of="$dir/CD_GIS.DBF" bs=1 seek=28 conv=notrunc status=none
+    local flag='\0'
+    [ "$index" = index ] && flag='\1' && cp "$demo/CD_GIS.MDX" "$dir/CD_GIS.MDX"
+    printf '%b\127' "$flag" | dd of="$dir/CD_GIS.DBF" bs=1 seek=28 conv=notrunc status=none
     chmod 644 "$dir"/*
 }
 
