@@ -10,7 +10,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # dpkg-dev, file, lintian and man-db: the Debian package and its test).
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
     fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
-    libdbd-xbase-perl python3-dbf python3-dbfread \
+    libdbd-xbase-perl python3-dbf python3-dbfread qt6-translations-l10n \
     scdoc dpkg-dev file lintian man-db
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.

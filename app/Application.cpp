@@ -2,12 +2,17 @@
 
 #include "DbaseEngine.h"
 #include "Engine.h"
+#include "ErrorBoundary.h"
 #include "Exception.h"
 #include "Form1.h"
 
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPointer>
+#include <QThread>
+#include <QTranslator>
 
 #include <cxxabi.h>
 #include <dlfcn.h>
@@ -31,6 +36,9 @@ QString demangledTypeName(const std::exception &error)
     return result;
 }
 
+// Events being delivered on this thread, nested ones counted.
+thread_local int t_eventDepth = 0;
+
 } // namespace
 
 Application::Application(int &argc, char **argv, EngineFactory makeEngine)
@@ -42,6 +50,12 @@ Application::Application(int &argc, char **argv, EngineFactory makeEngine)
     m_title = titleFromProgramFile(applicationFilePath());
     setWindowIcon(QIcon(QStringLiteral(":/MAINICON.png")));
     Form1::installFontSubstitutes();
+    // Qt's own texts (the edit boxes' context menus) in German, whatever the locale.
+    auto *qtTexts = new QTranslator(this);
+    if (qtTexts->load(QStringLiteral("qtbase_de"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
+    ErrorBoundary::setHandler([this](std::exception_ptr error) { reportError(std::move(error)); });
     // Error boxes shown before the loop runs must not end the program when they close.
     setQuitOnLastWindowClosed(false);
     connect(this, &QGuiApplication::applicationStateChanged, this,
@@ -51,6 +65,7 @@ Application::Application(int &argc, char **argv, EngineFactory makeEngine)
 Application::~Application()
 {
     shutdown();
+    ErrorBoundary::setHandler(nullptr);
 }
 
 QString Application::titleFromProgramFile(const QString &programFile)
@@ -81,31 +96,30 @@ QString Application::startupErrorText(const QString &typeName, const QString &mo
     return text;
 }
 
+// Errors raised while the window is built, or caught by the boundary meanwhile, end
+// the start; those of the creation handler are shown and the window stays.
 void Application::createMainWindow()
 {
     shutdown();
     m_startupFailed = false;
     m_onDeactivate = nullptr;
+    m_phase = Phase::Starting;
     try {
-        m_engine = m_makeEngine();
-        m_form = std::make_unique<Form1>(*m_engine, [this](std::function<void()> handler) {
-            setDeactivationHandler(std::move(handler));
+        ErrorBoundary::throughQt([this] {
+            m_engine = m_makeEngine();
+            m_form = std::make_unique<Form1>(*m_engine, [this](std::function<void()> handler) {
+                setDeactivationHandler(std::move(handler));
+            });
         });
-    } catch (const Exception &error) {
-        reportStartupError(error.typeName(), error.raiseAddress(), error.message());
-        return;
-    } catch (const std::exception &error) {
-        reportStartupError(demangledTypeName(error).toLatin1().constData(), nullptr,
-                           QString::fromUtf8(error.what()));
+    } catch (...) {
+        showError(std::current_exception());
         return;
     }
-    // An error in the creation handler is shown like any event's; the window stays.
+    m_phase = Phase::Running;
     try {
-        m_form->FormCreate();
-    } catch (const Exception &error) {
-        handleException(error.message());
-    } catch (const std::exception &error) {
-        handleException(QString::fromUtf8(error.what()));
+        ErrorBoundary::throughQt([this] { m_form->FormCreate(); });
+    } catch (...) {
+        showError(std::current_exception());
     }
 }
 
@@ -123,8 +137,10 @@ int Application::run()
     return 0;
 }
 
+// After the end nothing is shown any more: the window is gone.
 void Application::shutdown()
 {
+    m_phase = Phase::Ended;
     m_form.reset();
     if (m_engine && m_engine->isStarted())
         m_engine->stop();
@@ -136,29 +152,93 @@ void Application::setDeactivationHandler(std::function<void()> handler)
     m_onDeactivate = std::move(handler);
 }
 
-bool Application::notify(QObject *receiver, QEvent *event)
+void Application::reportError(std::exception_ptr error)
 {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const Exception &error) {
-        handleException(error.message());
-    } catch (const std::exception &error) {
-        handleException(QString::fromUtf8(error.what()));
+    {
+        QMutexLocker lock(&m_reportedLock);
+        m_reported.push_back(std::move(error));
+        m_hasReported = true;
     }
-    return false;
+    if (t_eventDepth == 0 || QThread::currentThread() != thread())
+        QMetaObject::invokeMethod(this, &Application::showReportedErrors, Qt::QueuedConnection);
 }
 
+// Control is back in the frame once the outermost event has been delivered: no Qt
+// code of that event (a paint, a slider's action) is still on the stack below.
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    ++t_eventDepth;
+    const bool handled = QApplication::notify(receiver, event);
+    --t_eventDepth;
+    if (t_eventDepth == 0 && m_hasReported)
+        showReportedErrors();
+    return handled;
+}
+
+// On the GUI thread only, and not while our own code waits for an error to come back
+// to it (it is shown when that code has let it go on).
+void Application::showReportedErrors()
+{
+    if (QThread::currentThread() != thread() || ErrorBoundary::handingBack())
+        return;
+    for (;;) {
+        std::exception_ptr next;
+        {
+            QMutexLocker lock(&m_reportedLock);
+            if (m_reported.empty()) {
+                m_hasReported = false;
+                return;
+            }
+            next = m_reported.front();
+            m_reported.erase(m_reported.begin());
+        }
+        if (m_phase != Phase::Ended)
+            showError(next);
+    }
+}
+
+// The frame is where errors end: it takes the message (and, for the start-up box,
+// the type's name and the raising address) from the error.
+void Application::showError(const std::exception_ptr &error)
+{
+    QString typeName;
+    const void *raiseAddress = nullptr;
+    QString message;
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception &raised) {
+        typeName = QString::fromLatin1(raised.typeName());
+        raiseAddress = raised.raiseAddress();
+        message = raised.message();
+    } catch (const std::exception &raised) {
+        typeName = demangledTypeName(raised);
+        message = QString::fromUtf8(raised.what());
+    } catch (...) {
+        typeName = QStringLiteral("Exception");
+        message = QStringLiteral("Unbekannter Fehler");
+    }
+    if (m_phase == Phase::Starting)
+        reportStartupError(typeName, raiseAddress, message);
+    else
+        handleException(message);
+}
+
+// The window that was active before the box is active again after it, so that the
+// user goes on where the error stopped him.
 void Application::handleException(const QString &message)
 {
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
+    const QPointer<QWidget> active = QApplication::activeWindow();
     QMessageBox box(QMessageBox::Critical, m_title, eventErrorText(message), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    if (active && active->isVisible())
+        active->activateWindow();
 }
 
 // The address is given relative to the load address of the module that raised.
-void Application::reportStartupError(const char *typeName, const void *raiseAddress,
+void Application::reportStartupError(const QString &typeName, const void *raiseAddress,
                                      const QString &message)
 {
     m_startupFailed = true;
@@ -172,8 +252,7 @@ void Application::reportStartupError(const char *typeName, const void *raiseAddr
             module = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).fileName();
     }
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Anwendungsfehler"),
-                    startupErrorText(QString::fromLatin1(typeName), module, offset, message),
-                    QMessageBox::Ok);
+                    startupErrorText(typeName, module, offset, message), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -188,5 +267,5 @@ void Application::onApplicationStateChanged(Qt::ApplicationState state)
 void Application::deactivate()
 {
     if (m_onDeactivate)
-        m_onDeactivate();
+        ErrorBoundary::run(m_onDeactivate);
 }

@@ -1,11 +1,20 @@
 // The application frame: creates the main window, runs the loop, closes the window
 // when another application becomes active, and reports every error to the user.
+// Errors reach it as std::exception_ptr, from the error boundary around every entry
+// from Qt (ErrorBoundary) or from whoever found one; it shows each in one box, by the
+// rule of the moment: while the main window is built, the start-up box and exit code
+// 1; in the creation handler and afterwards, the error box after which the program
+// goes on.
 #pragma once
 
 #include <QApplication>
+#include <QMutex>
 
+#include <atomic>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace dbase {
 class Engine;
@@ -45,13 +54,26 @@ public:
     Form1 *mainForm() const { return m_form.get(); }
     void setDeactivationHandler(std::function<void()> handler);
 
-    // Catches the errors of every event and hands them to handleException.
+    // The one entry for an error found anywhere in the program, from any thread. The
+    // error is kept and shown on the GUI thread once control is back in the frame:
+    // when the event during which it was reported has been delivered, else (another
+    // thread, no event) from the loop. A worker thread catches its own errors and
+    // passes them on: catch (...) { app->reportError(std::current_exception()); }.
+    void reportError(std::exception_ptr error);
+    // Shows the errors reported during an event once the event has been delivered.
     bool notify(QObject *receiver, QEvent *event) override;
     // The default error handler: the error box, after which the program goes on.
     void handleException(const QString &message);
 
 private:
-    void reportStartupError(const char *typeName, const void *raiseAddress, const QString &message);
+    // Building the window (start-up box), running its creation handler and the loop
+    // (error box), and after the end (nothing is shown any more).
+    enum class Phase { Starting, Running, Ended };
+
+    void showReportedErrors();
+    void showError(const std::exception_ptr &error);
+    void reportStartupError(const QString &typeName, const void *raiseAddress,
+                            const QString &message);
     void onApplicationStateChanged(Qt::ApplicationState state);
     void deactivate();
     void shutdown();
@@ -62,4 +84,8 @@ private:
     std::unique_ptr<Form1> m_form;
     std::function<void()> m_onDeactivate;
     bool m_startupFailed = false;
+    Phase m_phase = Phase::Running;
+    QMutex m_reportedLock;
+    std::vector<std::exception_ptr> m_reported; // guarded by m_reportedLock
+    std::atomic<bool> m_hasReported = false;
 };

@@ -1,6 +1,8 @@
 // DataSource1: the link through which the grid and the note box follow Table1.
 #pragma once
 
+#include "ErrorBoundary.h"
+
 #include <QObject>
 
 class TableCursor;
@@ -13,7 +15,7 @@ public:
     void setDataSet(TableCursor *cursor)
     {
         m_cursor = cursor;
-        emit dataSetChanged();
+        ErrorBoundary::throughQt([this] { emit dataSetChanged(); });
     }
     TableCursor *dataSet() const { return m_cursor; }
 

@@ -4,6 +4,7 @@
 
 #include "AnsiText.h"
 #include "DatabaseErrors.h"
+#include "ErrorBoundary.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
@@ -50,15 +51,11 @@ void TableCursor::open()
     }
     d->open = true;
     d->window.setCapacity(wantedCapacity());
-    try {
-        fillForward();
-    } catch (...) {
-        m_atStart = true;
-        emit stateChanged();
-        throw;
-    }
-    m_atStart = true;
-    emit stateChanged();
+    runThenNotify([this] { fillForward(); },
+                  [this] {
+                      m_atStart = true;
+                      emit stateChanged();
+                  });
 }
 
 void TableCursor::openSteps()
@@ -258,22 +255,24 @@ void TableCursor::resizeWindow()
         first = std::max(first, w.current() - wanted + 1);
         w.keep(first, wanted);
         w.setCapacity(wanted);
+        if (w.count() != before)
+            ErrorBoundary::throughQt([this] { emit windowChanged(); });
     } else if (wanted > w.capacity()) {
         w.setCapacity(wanted);
-        if (!w.isEmpty()) {
-            try {
+        runThenNotify(
+            [this, &w, wanted] {
+                if (w.isEmpty())
+                    return;
                 while (w.count() < wanted && fetchNext()) {
                 }
                 while (w.count() < wanted && fetchPrior()) {
                 }
-            } catch (...) {
-                emit windowChanged();
-                throw;
-            }
-        }
+            },
+            [this, &w, before] {
+                if (w.count() != before)
+                    emit windowChanged();
+            });
     }
-    if (w.count() != before)
-        emit windowChanged();
 }
 
 // ---- Window contents as the views see them -----------------------------------------

@@ -139,6 +139,10 @@ private:
     void readBookmark(std::string &bookmark) const;
     void putEngineOn(int windowIndex) const;
     void fillForward();
+    int walk(int n);
+    // Runs a step, then the notice to the views, whether the step completed or raised
+    // (in TableCursorPrivate.h).
+    template <typename Step, typename Notice> void runThenNotify(Step &&step, Notice &&notice);
     void notifyMove(int heldBefore);
     void resizeWindow();
     int wantedCapacity() const;

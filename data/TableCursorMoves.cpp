@@ -2,6 +2,7 @@
 #include "TableCursor.h"
 
 #include "DatabaseErrors.h"
+#include "ErrorBoundary.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
@@ -206,42 +207,45 @@ int TableCursor::stepBy(int n)
     const int before = w.count();
     w.resetShift();
     int moved = 0;
-    try {
-        // Each pass moves one record, or many when a long move skips within the engine.
-        for (long long left = n > 0 ? n : -static_cast<long long>(n), step = 1; left > 0;
-             left -= step) {
-            step = 1;
-            if (n > 0) {
-                if (w.current() >= 0 && w.current() < w.count() - 1)
-                    w.setCurrent(w.current() + 1);
-                else if (const long long skipped = skipForward(left); skipped > 0)
-                    step = skipped;
-                else if (fetchNext())
-                    w.setCurrent(w.count() - 1);
-                else {
-                    m_atEnd = true;
-                    break;
-                }
-                moved += int(step);
-            } else {
-                if (w.current() > 0)
-                    w.setCurrent(w.current() - 1);
-                else if (const long long skipped = skipBackward(left); skipped > 0)
-                    step = skipped;
-                else if (fetchPrior())
-                    w.setCurrent(0);
-                else {
-                    m_atStart = true;
-                    break;
-                }
-                moved -= int(step);
+    runThenNotify([&] { moved = walk(n); }, [this, before] { notifyMove(before); });
+    return moved;
+}
+
+// Each pass moves one record, or many when a long move skips within the engine.
+// Answers the signed number of records moved; sets the flag of the end it met.
+int TableCursor::walk(int n)
+{
+    RecordWindow &w = d->window;
+    int moved = 0;
+    for (long long left = n > 0 ? n : -static_cast<long long>(n), step = 1; left > 0;
+         left -= step) {
+        step = 1;
+        if (n > 0) {
+            if (w.current() >= 0 && w.current() < w.count() - 1)
+                w.setCurrent(w.current() + 1);
+            else if (const long long skipped = skipForward(left); skipped > 0)
+                step = skipped;
+            else if (fetchNext())
+                w.setCurrent(w.count() - 1);
+            else {
+                m_atEnd = true;
+                break;
             }
+            moved += int(step);
+        } else {
+            if (w.current() > 0)
+                w.setCurrent(w.current() - 1);
+            else if (const long long skipped = skipBackward(left); skipped > 0)
+                step = skipped;
+            else if (fetchPrior())
+                w.setCurrent(0);
+            else {
+                m_atStart = true;
+                break;
+            }
+            moved -= int(step);
         }
-    } catch (...) {
-        notifyMove(before);
-        throw;
     }
-    notifyMove(before);
     return moved;
 }
 
@@ -251,16 +255,15 @@ void TableCursor::goToFirst()
     d->window.clear();
     m_atStart = true;
     m_atEnd = true;
-    try {
-        check(d->cursor->setToBegin());
-        fillForward();
-    } catch (...) {
-        m_atStart = true;
-        emit windowChanged();
-        throw;
-    }
-    m_atStart = true;
-    emit windowChanged();
+    runThenNotify(
+        [this] {
+            check(d->cursor->setToBegin());
+            fillForward();
+        },
+        [this] {
+            m_atStart = true;
+            emit windowChanged();
+        });
 }
 
 void TableCursor::goToLast()
@@ -270,17 +273,16 @@ void TableCursor::goToLast()
     w.clear();
     m_atStart = true;
     m_atEnd = true;
-    try {
-        check(d->cursor->setToEnd());
-        while (w.count() < w.capacity() && fetchPrior()) {
-        }
-    } catch (...) {
-        m_atEnd = true;
-        emit windowChanged();
-        throw;
-    }
-    m_atEnd = true;
-    emit windowChanged();
+    runThenNotify(
+        [this, &w] {
+            check(d->cursor->setToEnd());
+            while (w.count() < w.capacity() && fetchPrior()) {
+            }
+        },
+        [this] {
+            m_atEnd = true;
+            emit windowChanged();
+        });
 }
 
 // Rebuilds the window around the record the engine stands on (or the next, or the
@@ -301,26 +303,24 @@ void TableCursor::rebuildWindow(bool centre)
     m_atStart = true;
     m_atEnd = true;
     if (!found) {
-        emit windowChanged();
+        ErrorBoundary::throughQt([this] { emit windowChanged(); });
         return;
     }
-    try {
-        readBookmark(record.bookmark);
-        record.recordNumber = recordNumberOf(props, d->props.numbering);
-        w.append(std::move(record));
-        m_atStart = false;
-        m_atEnd = false;
-        const int row = std::min(centre ? (w.capacity() - 1) / 2 : oldRow, w.capacity() - 1);
-        for (int i = 0; i < row && fetchPrior(); ++i) {
-        }
-        fillForward();
-        while (w.count() < w.capacity() && fetchPrior()) {
-        }
-    } catch (...) {
-        notifyMove(-1);
-        throw;
-    }
-    notifyMove(-1);
+    runThenNotify(
+        [&] {
+            readBookmark(record.bookmark);
+            record.recordNumber = recordNumberOf(props, d->props.numbering);
+            w.append(std::move(record));
+            m_atStart = false;
+            m_atEnd = false;
+            const int row = std::min(centre ? (w.capacity() - 1) / 2 : oldRow, w.capacity() - 1);
+            for (int i = 0; i < row && fetchPrior(); ++i) {
+            }
+            fillForward();
+            while (w.count() < w.capacity() && fetchPrior()) {
+            }
+        },
+        [this] { notifyMove(-1); });
 }
 
 int TableCursor::recordTotal()

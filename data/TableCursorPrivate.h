@@ -3,9 +3,11 @@
 #pragma once
 
 #include "Engine.h"
+#include "ErrorBoundary.h"
 #include "RecordWindow.h"
 #include "TableCursor.h"
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,3 +34,25 @@ struct TableCursor::Private
     bool keyExclusive = false;
     int keyFieldCount = 0;
 };
+
+// The views hear of every step's outcome, also of a step that raised: they show what
+// the window holds after it. The step's error goes on to the caller; so does an error
+// that a view raises while it follows (its slot's guard hands it back here).
+template <typename Step, typename Notice>
+void TableCursor::runThenNotify(Step &&step, Notice &&notice)
+{
+    std::exception_ptr failed;
+    try {
+        step();
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    try {
+        ErrorBoundary::throughQt(std::forward<Notice>(notice));
+    } catch (...) {
+        if (!failed)
+            throw;
+    }
+    if (failed)
+        std::rethrow_exception(failed); // the step's error comes first
+}

@@ -2,9 +2,12 @@
 
 #include "DataGridAccessible.h"
 #include "DataSource.h"
+#include "EInvalidOperation.h"
+#include "ErrorBoundary.h"
 #include "Field.h"
 #include "GridMove.h"
 #include "GridPainter.h"
+#include "GridScrollBar.h"
 
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -34,6 +37,7 @@ DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
     gridPalette.setColor(QPalette::Base, Qt::white); // the grid's colour
     setPalette(gridPalette);
 
+    setVerticalScrollBar(new GridScrollBar);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QScrollBar *bar = verticalScrollBar();
@@ -46,21 +50,37 @@ DataGrid::DataGrid(QWidget *parent) : QAbstractScrollArea(parent)
     connect(bar, &QScrollBar::sliderReleased, this, &DataGrid::onRecordBarReleased);
 }
 
+// Nothing raised while the grid lets go of the cursor leaves the destructor.
 DataGrid::~DataGrid()
 {
-    unlinkCursor();
+    ErrorBoundary::run([this] { unlinkCursor(); });
 }
 
 GridColumn &DataGrid::column(int index)
 {
-    Q_ASSERT(index >= 0 && index < columnCount());
+    checkColumnIndex(index);
     return m_columns[static_cast<size_t>(index)];
 }
 
 const GridColumn &DataGrid::column(int index) const
 {
-    Q_ASSERT(index >= 0 && index < columnCount());
+    checkColumnIndex(index);
     return m_columns[static_cast<size_t>(index)];
+}
+
+// A table of another shape has other columns: asking for one it lacks is an error
+// that names the index, never a read past the column list.
+void DataGrid::checkColumnIndex(int index) const
+{
+    if (index >= 0 && index < columnCount())
+        return;
+    const QString range = columnCount() > 0 ? QStringLiteral("0 bis %1").arg(columnCount() - 1)
+                                            : QStringLiteral("keine Spalten");
+    const QString text = QStringLiteral("Spaltenindex %1 außerhalb des zulässigen Bereichs (%2)")
+                             .arg(index)
+                             .arg(range);
+    throw EInvalidOperation(objectName().isEmpty() ? text
+                                                   : objectName() + QStringLiteral(": ") + text);
 }
 
 QFont DataGrid::titleFont() const
@@ -86,7 +106,8 @@ void DataGrid::setDataSource(DataSource *source)
     unlinkCursor();
     m_source = source;
     if (m_source)
-        connect(m_source, &DataSource::dataSetChanged, this, &DataGrid::linkCursor);
+        connect(m_source, &DataSource::dataSetChanged, this,
+                ErrorBoundary::guarded([this] { linkCursor(); }));
     linkCursor();
 }
 
@@ -99,9 +120,12 @@ void DataGrid::linkCursor()
     m_cursor = cursor;
     if (!m_cursor)
         return;
-    connect(m_cursor, &TableCursor::stateChanged, this, &DataGrid::onStateChanged);
-    connect(m_cursor, &TableCursor::windowScrolled, this, &DataGrid::onWindowScrolled);
-    connect(m_cursor, &TableCursor::windowChanged, this, &DataGrid::onWindowChanged);
+    connect(m_cursor, &TableCursor::stateChanged, this,
+            ErrorBoundary::guarded([this] { onStateChanged(); }));
+    connect(m_cursor, &TableCursor::windowScrolled, this,
+            ErrorBoundary::guarded([this](int shift) { followCursor(shift, false); }));
+    connect(m_cursor, &TableCursor::windowChanged, this,
+            ErrorBoundary::guarded([this] { followCursor(0, true); }));
     onStateChanged();
 }
 
@@ -165,16 +189,6 @@ void DataGrid::buildColumns()
 }
 
 // ---- following the cursor --------------------------------------------------------
-
-void DataGrid::onWindowScrolled(int shift)
-{
-    followCursor(shift, false);
-}
-
-void DataGrid::onWindowChanged()
-{
-    followCursor(0, true);
-}
 
 void DataGrid::keepCurrentInRows()
 {
@@ -344,14 +358,14 @@ void DataGrid::titleChanged(int index)
 void DataGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    relayout();
+    ErrorBoundary::run([this] { relayout(); });
 }
 
 void DataGrid::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange)
-        relayout();
+        ErrorBoundary::run([this] { relayout(); });
     else if (event->type() == QEvent::PaletteChange)
         viewport()->update();
 }
@@ -367,8 +381,12 @@ void DataGrid::scrollContentsBy(int dx, int dy)
 
 void DataGrid::paintEvent(QPaintEvent *event)
 {
+    ErrorBoundary::run([this, event] { paint(event->rect()); });
+}
+
+void DataGrid::paint(const QRect &exposed)
+{
     QPainter painter(viewport());
-    const QRect exposed = event->rect();
     painter.fillRect(exposed, palette().color(QPalette::Base));
     if (m_columns.empty() || !isCursorOpen())
         return;
@@ -419,30 +437,36 @@ bool DataGrid::takeFocus()
 void DataGrid::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    updateRow(currentRow());
-    announceCurrentCell();
+    ErrorBoundary::run([this] {
+        updateRow(currentRow());
+        announceCurrentCell();
+    });
 }
 
 void DataGrid::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    updateRow(currentRow());
+    ErrorBoundary::run([this] { updateRow(currentRow()); });
 }
 
 void DataGrid::mousePressEvent(QMouseEvent *event)
 {
-    m_pressAccepted = takeFocus();
-    if (m_pressAccepted)
-        pressAt(event->position().toPoint());
+    ErrorBoundary::run([this, event] {
+        m_pressAccepted = takeFocus();
+        if (m_pressAccepted)
+            pressAt(event->position().toPoint());
+    });
 }
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent *event)
 {
     // A second left press within the double-click time moves nothing; its release
     // still raises the click event again.
-    m_pressAccepted = takeFocus();
-    if (m_pressAccepted && event->button() != Qt::LeftButton)
-        pressAt(event->position().toPoint());
+    ErrorBoundary::run([this, event] {
+        m_pressAccepted = takeFocus();
+        if (m_pressAccepted && event->button() != Qt::LeftButton)
+            pressAt(event->position().toPoint());
+    });
 }
 
 void DataGrid::pressAt(const QPoint &pos)
@@ -459,6 +483,11 @@ void DataGrid::pressAt(const QPoint &pos)
 }
 
 void DataGrid::mouseReleaseEvent(QMouseEvent *event)
+{
+    ErrorBoundary::run([this, event] { release(event); });
+}
+
+void DataGrid::release(const QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton || !m_pressAccepted)
         return;
@@ -484,7 +513,7 @@ void DataGrid::wheelEvent(QWheelEvent *event)
     const int notches = m_wheelDelta / WheelNotch;
     m_wheelDelta -= notches * WheelNotch;
     if (notches != 0)
-        stepBy(-notches);
+        ErrorBoundary::run([this, notches] { stepBy(-notches); });
 }
 
 void DataGrid::setCurrentColumn(int col)
@@ -517,12 +546,13 @@ bool DataGrid::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
+// Also reached for Tab and Shift+Tab, from event().
 void DataGrid::keyPressEvent(QKeyEvent *event)
 {
     const GridMove move = GridMove::forKey(event->key(), event->modifiers(), moveRows());
     event->setAccepted(move.kind() != GridMove::None && isCursorOpen());
     if (event->isAccepted())
-        apply(move);
+        ErrorBoundary::run([this, &move] { apply(move); });
 }
 
 GridMove::Rows DataGrid::moveRows() const
@@ -576,16 +606,13 @@ void DataGrid::onRecordBarReleased()
 }
 
 // The bar first takes the focus; the thumb then goes back where the cursor's flags
-// say, also when the move raises an error.
+// say, also when the move raised an error.
 void DataGrid::recordBarMove(const GridMove &move)
 {
-    try {
+    ErrorBoundary::run([this, &move] {
         if (takeFocus() && isCursorOpen())
             apply(move);
-    } catch (...) {
-        updateRecordBar();
-        throw;
-    }
+    });
     updateRecordBar();
 }
 

@@ -38,6 +38,7 @@ public:
     DataSource *dataSource() const { return m_source; }
 
     int columnCount() const { return static_cast<int>(m_columns.size()); }
+    // An index the grid lacks raises EInvalidOperation naming it.
     GridColumn &column(int index);
     const GridColumn &column(int index) const;
 
@@ -86,9 +87,8 @@ private:
     void linkCursor();
     void unlinkCursor();
     void onStateChanged();
-    void onWindowScrolled(int shift);
-    void onWindowChanged();
     void buildColumns();
+    void checkColumnIndex(int index) const;
     bool isCursorOpen() const;
 
     void followCursor(int shift, bool rebuilt);
@@ -102,6 +102,7 @@ private:
 
     bool takeFocus();
     void pressAt(const QPoint &pos);
+    void release(const QMouseEvent *event);
     GridMove::Rows moveRows() const;
     void apply(const GridMove &move);
     void stepBy(int n);
@@ -110,6 +111,7 @@ private:
     void onRecordBarReleased();
     void recordBarMove(const GridMove &move);
 
+    void paint(const QRect &exposed);
     void paintRow(GridPainter &painter, const GridGeometry &geometry, int row,
                   const QRect &exposed) const;
 

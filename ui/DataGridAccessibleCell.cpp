@@ -2,6 +2,7 @@
 
 #include "DataGrid.h"
 #include "DataGridAccessible.h"
+#include "ErrorBoundary.h"
 
 #include <QWidget>
 
@@ -25,13 +26,16 @@ QAccessibleInterface *DataGridAccessibleCell::parent() const
     return m_grid ? QAccessible::queryAccessibleInterface(m_grid.data()) : nullptr;
 }
 
+// Asked by Qt's accessibility code: a cell that cannot be read has no text.
 QString DataGridAccessibleCell::text(QAccessible::Text t) const
 {
     if (!isValid() || t != QAccessible::Name)
         return {};
-    if (m_row == GridGeometry::TitleRow)
-        return m_grid->column(m_gridColumn).caption();
-    return m_grid->cellText(m_gridColumn, m_row);
+    return ErrorBoundary::run(QString(), [this] {
+        if (m_row == GridGeometry::TitleRow)
+            return m_grid->column(m_gridColumn).caption();
+        return m_grid->cellText(m_gridColumn, m_row);
+    });
 }
 
 QRect DataGridAccessibleCell::rect() const

@@ -6,6 +6,7 @@
 #include "DataSource.h"
 #include "DatabaseErrors.h"
 #include "Engine.h"
+#include "ErrorBoundary.h"
 #include "Field.h"
 #include "NoteBox.h"
 #include "RecordScrollBar.h"
@@ -13,7 +14,7 @@
 #include "Shape.h"
 #include "TableCursor.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -63,11 +64,12 @@ void setFontPixelHeight(QWidget *widget, int height)
 }
 
 // Width of the area inside the grid's border and scroll bars. The grid may still be
-// hidden, so it lays out its children first.
+// hidden, so it lays out its children first; an error the grid raises meanwhile is
+// raised here, and the caller's later steps are skipped.
 int clientWidth(QAbstractScrollArea *area)
 {
     QResizeEvent resize(area->size(), area->size());
-    QCoreApplication::sendEvent(area, &resize);
+    ErrorBoundary::throughQt([&] { QCoreApplication::sendEvent(area, &resize); });
     return area->viewport()->width();
 }
 
@@ -120,8 +122,14 @@ Form1::Form1(dbase::Engine &engine, DeactivationInstaller installDeactivation, Q
     connectHandlers();
 }
 
+// Table1 closes before the controls go, so that no view reads a record or a note on
+// its way out; nothing raised here leaves the destructor.
 Form1::~Form1()
 {
+    ErrorBoundary::run([this] {
+        if (m_table)
+            m_table->setActive(false);
+    });
     qDeleteAll(findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly));
 }
 
@@ -189,11 +197,16 @@ void Form1::openTable(dbase::Engine &engine)
     m_table->setActive(true);
 }
 
+// Every handler runs through the error boundary; the scroll bar's handler runs
+// through the bar's own.
 void Form1::connectHandlers()
 {
-    connect(m_ui->DBGrid1, &DataGrid::titleClick, this, &Form1::DBGrid1TitleClick);
-    connect(m_ui->DBGrid1, &DataGrid::cellClick, this, &Form1::DBGrid1CellClick);
-    connect(m_ui->BitBtn1, &QAbstractButton::clicked, this, &Form1::BitBtn1Click);
+    connect(m_ui->DBGrid1, &DataGrid::titleClick, this,
+            ErrorBoundary::guarded([this](int column) { DBGrid1TitleClick(column); }));
+    connect(m_ui->DBGrid1, &DataGrid::cellClick, this,
+            ErrorBoundary::guarded([this](int column) { DBGrid1CellClick(column); }));
+    connect(m_ui->BitBtn1, &QAbstractButton::clicked, this,
+            ErrorBoundary::guarded([this] { BitBtn1Click(); }));
     m_ui->ScrollBar1->setScrollHandler(
         [this](int code, int &value) { ScrollBar1Scroll(code, value); });
     // Edit1's key presses and focus loss reach Edit1KeyDown / Edit1Exit.
@@ -203,12 +216,26 @@ void Form1::connectHandlers()
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_ui->Edit1) {
-        if (event->type() == QEvent::KeyPress)
-            Edit1KeyDown(static_cast<QKeyEvent *>(event)->key());
-        else if (event->type() == QEvent::FocusOut)
-            Edit1Exit();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            ErrorBoundary::run([this, key] { Edit1KeyDown(key); });
+        } else if (event->type() == QEvent::FocusOut &&
+                   focusGoesToAnotherControl(*static_cast<QFocusEvent *>(event))) {
+            ErrorBoundary::run([this] { Edit1Exit(); });
+        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// Edit1 loses the focus to another control of this window (a click, Tab), not to its
+// own context menu, an error box or another application. Qt names the new focus
+// widget before it tells the old one.
+bool Form1::focusGoesToAnotherControl(const QFocusEvent &event) const
+{
+    if (event.reason() == Qt::PopupFocusReason)
+        return false;
+    const QWidget *next = QApplication::focusWidget();
+    return next && next != m_ui->Edit1 && next->window() == this;
 }
 
 int Form1::gridColumnWidth(int column) const

@@ -1,6 +1,7 @@
 // The main window: the design loaded from Form1.ui, the table Table1 with its link
 // DataSource1, the start-up layout (formCreate) and the handlers of the window's
-// controls. The handlers catch nothing: an error reaches the application frame.
+// controls. The handlers catch nothing: the error boundary (ErrorBoundary) around
+// every entry from Qt hands an error to the application frame, which shows it.
 #pragma once
 
 #include <QWidget>
@@ -15,6 +16,7 @@ namespace Ui {
 class Form1;
 }
 class DataSource;
+class QFocusEvent;
 class TableCursor;
 
 class Form1 : public QWidget
@@ -64,6 +66,7 @@ private:
     void scaleGeometry(int numerator, int denominator);
     void openTable(dbase::Engine &engine);
     void connectHandlers();
+    bool focusGoesToAnotherControl(const QFocusEvent &event) const;
     void layOutGrid();
     void placeLeaderLines();
     void placeRecordScrollBar();

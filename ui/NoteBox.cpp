@@ -1,6 +1,7 @@
 #include "NoteBox.h"
 
 #include "DataSource.h"
+#include "ErrorBoundary.h"
 #include "Field.h"
 
 #include <QTextBlock>
@@ -18,9 +19,10 @@ NoteBox::NoteBox(QWidget *parent) : QPlainTextEdit(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
+// Nothing raised while the box lets go of the cursor leaves the destructor.
 NoteBox::~NoteBox()
 {
-    unbindCursor();
+    ErrorBoundary::run([this] { unbindCursor(); });
 }
 
 void NoteBox::setDataSource(DataSource *source)
@@ -31,7 +33,8 @@ void NoteBox::setDataSource(DataSource *source)
         disconnect(m_source, nullptr, this, nullptr);
     m_source = source;
     if (m_source)
-        connect(m_source, &DataSource::dataSetChanged, this, &NoteBox::bindCursor);
+        connect(m_source, &DataSource::dataSetChanged, this,
+                ErrorBoundary::guarded([this] { bindCursor(); }));
     bindCursor();
 }
 
@@ -47,10 +50,11 @@ void NoteBox::bindCursor()
     m_cursor = m_source ? m_source->dataSet() : nullptr;
     if (m_cursor) {
         m_cursor->attachView(this);
+        const auto reload = ErrorBoundary::guarded([this] { reloadText(); });
         m_cursorConnections = {
-            connect(m_cursor, &TableCursor::windowScrolled, this, &NoteBox::reloadText),
-            connect(m_cursor, &TableCursor::windowChanged, this, &NoteBox::reloadText),
-            connect(m_cursor, &TableCursor::stateChanged, this, &NoteBox::reloadText),
+            connect(m_cursor, &TableCursor::windowScrolled, this, reload),
+            connect(m_cursor, &TableCursor::windowChanged, this, reload),
+            connect(m_cursor, &TableCursor::stateChanged, this, reload),
         };
     }
     reloadText();
@@ -68,7 +72,7 @@ void NoteBox::unbindCursor()
 
 // The text is emptied before the note is read, so that a note that cannot be read
 // never leaves the previous record's note on show; the read error itself goes on to
-// whoever moved the cursor.
+// whoever moved the cursor (the slot's guard hands it back to the cursor).
 void NoteBox::reloadText()
 {
     if (m_cursor && m_cursor->inKeyMode())

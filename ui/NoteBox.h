@@ -35,7 +35,6 @@ public:
     // CursorView: the box shows one record.
     int rowsWanted() const override { return 1; }
 
-public slots:
     void reloadText();
 
 private:

@@ -1,6 +1,7 @@
 #include "RecordScrollBar.h"
 
 #include "EInvalidOperation.h"
+#include "ErrorBoundary.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -77,21 +78,16 @@ int RecordScrollBar::candidateFor(int code, int thumbValue) const
     return int(std::clamp<qint64>(candidate, minimum(), maximum()));
 }
 
+// The handler runs through the error boundary: Qt's slider code is on the stack. A
+// handler that raised ends the action: no auto-repeat, no further report.
 bool RecordScrollBar::callHandler(int code, int &value)
 {
     if (!m_handler)
         return true;
-    try {
-        m_handler(code, value);
+    if (ErrorBoundary::run([&] { m_handler(code, value); }))
         return true;
-    } catch (...) {
-        // Qt's own event code is on the stack and cannot pass an error on: keep it
-        // until event() has returned from the outermost event.
-        if (!m_pendingError)
-            m_pendingError = std::current_exception();
-        setRepeatAction(SliderNoAction);
-        return false;
-    }
+    setRepeatAction(SliderNoAction);
+    return false;
 }
 
 // A scroll action raised from one of the bar's event handlers.
@@ -143,18 +139,6 @@ void RecordScrollBar::onActionTriggered(int action)
     if (!callHandler(code, v))
         v = value(); // the old position stays
     setSliderPosition(clamped(v));
-}
-
-// Events can nest (a press repaints the bar at once); an error is raised only when
-// the outermost one has been handled completely.
-bool RecordScrollBar::event(QEvent *event)
-{
-    ++m_eventDepth;
-    const bool result = QScrollBar::event(event);
-    --m_eventDepth;
-    if (m_eventDepth == 0 && m_pendingError)
-        std::rethrow_exception(std::exchange(m_pendingError, nullptr));
-    return result;
 }
 
 void RecordScrollBar::mousePressEvent(QMouseEvent *event)

@@ -7,7 +7,6 @@
 
 #include <QScrollBar>
 
-#include <exception>
 #include <functional>
 
 class RecordScrollBar : public QScrollBar
@@ -40,7 +39,6 @@ public:
     void setScrollHandler(ScrollHandler handler) { m_handler = std::move(handler); }
 
 protected:
-    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -62,8 +60,4 @@ private:
     bool m_keyAction = false;    // a key press reported an action
     bool m_keyPressRunning = false;
     bool m_actionSeen = false; // an action was reported during the press being handled
-    // An error thrown by the handler while Qt's slider code was running; re-raised
-    // once that code has finished so the slider's own state stays consistent.
-    std::exception_ptr m_pendingError;
-    int m_eventDepth = 0;
 };

@@ -1,5 +1,7 @@
 #include "SearchButton.h"
 
+#include "ErrorBoundary.h"
+
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -19,11 +21,13 @@ QSize SearchButton::sizeHint() const
 
 void SearchButton::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    drawFace(painter);
-    drawCaption(painter);
-    if (hasFocus())
-        drawFocusFrame(painter);
+    ErrorBoundary::run([this] {
+        QPainter painter(this);
+        drawFace(painter);
+        drawCaption(painter);
+        if (hasFocus())
+            drawFocusFrame(painter);
+    });
 }
 
 // Two-pixel bevel in the palette's light and shadow colours, filled with the button

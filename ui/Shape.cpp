@@ -1,5 +1,7 @@
 #include "Shape.h"
 
+#include "ErrorBoundary.h"
+
 #include <QPainter>
 
 Shape::Shape(QWidget *parent) : QWidget(parent)
@@ -27,6 +29,11 @@ void Shape::setPenWidth(int width)
 
 // The fill covers the whole rectangle; an outline of width w is drawn inside it.
 void Shape::paintEvent(QPaintEvent *)
+{
+    ErrorBoundary::run([this] { paint(); });
+}
+
+void Shape::paint()
 {
     QPainter painter(this);
     painter.fillRect(rect(), m_brushColor);

@@ -27,6 +27,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void paint();
+
     QColor m_brushColor = Qt::white;
     QColor m_penColor = Qt::black;
     int m_penWidth = 0;

@@ -1,32 +1,70 @@
 // The application frame: its title, the two error boxes, the deactivation rule.
 #include "Application.h"
 
+#include "DataGrid.h"
 #include "DatabaseErrors.h"
+#include "ErrorBoundary.h"
 #include "FakeEngine.h"
 #include "FakeMunicipalities.h"
 #include "Form1.h"
+#include "NoteBox.h"
+#include "RecordScrollBar.h"
 #include "ui_Form1.h"
 
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
-// How the next createMainWindow() gets its engine.
+// How the next createMainWindow() gets its engine: the table (twelve municipalities
+// unless a test fills it otherwise), then any failures a test scripts.
+std::function<void(fake::FakeEngine &)> g_fillEngine;
 std::function<void(fake::FakeEngine &)> g_prepareEngine;
+fake::FakeEngine *g_engine = nullptr; // the engine of the last createMainWindow()
 
 std::unique_ptr<dbase::Engine> makeFakeEngine()
 {
     auto engine = std::make_unique<fake::FakeEngine>();
-    fake::fillMunicipalities(*engine, 12);
+    if (g_fillEngine)
+        g_fillEngine(*engine);
+    else
+        fake::fillMunicipalities(*engine, 12);
     if (g_prepareEngine)
         g_prepareEngine(*engine);
+    g_engine = engine.get();
     return engine;
 }
+
+// The municipality table with its fields chosen by ordinal, in that order, and the
+// name order KLEINGEM; an ordinal of -1 adds a text field of its own.
+void fillShape(fake::FakeEngine &engine, const QList<int> &ordinals)
+{
+    fake::FakeEngine layout;
+    fake::fillMunicipalities(layout, 0);
+    std::vector<fake::FakeField> fields;
+    for (int ordinal : ordinals)
+        fields.push_back(ordinal < 0 ? fake::FakeField{"ZUSATZ", dbase::FieldType::Text, 8}
+                                     : layout.fields()[std::size_t(ordinal)]);
+    engine.setFields(fields);
+    for (int i = 0; i < 12; ++i) {
+        const std::vector<std::string> full = fake::municipalityRow(i);
+        std::vector<std::string> row;
+        for (int ordinal : ordinals)
+            row.push_back(ordinal < 0 ? "zusatz" : full[std::size_t(ordinal)]);
+        engine.addRecord(row);
+    }
+    engine.addFieldOrder("KLEINGEM", "KLEINGEM");
+}
+
+// The engine's text for the read error the fault tests script.
+constexpr dbase::Status ReadError = 0x2C08;
+const QString ReadErrorText = QStringLiteral("Lesefehler in der Tabelle");
 
 Application *app()
 {
@@ -66,26 +104,24 @@ private:
     QTimer m_timer;
 };
 
-// Throws from its event handler, as a failing window handler would.
+// An entry from Qt whose body raises, as a failing window handler would; its body
+// runs through the error boundary like every entry of the program's own.
 class Thrower : public QObject
 {
 public:
     int delivered = 0;
     bool event(QEvent *event) override
     {
-        if (event->type() == QEvent::User) {
-            ++delivered;
-            throw EDatabaseError(QStringLiteral("Table1: Keine Datei (Code 7)"));
-        }
-        if (event->type() == QEvent::User + 1) {
-            ++delivered;
-            throw std::runtime_error("Speicher voll");
-        }
-        if (event->type() == QEvent::User + 2) {
-            ++delivered;
-            return true;
-        }
-        return QObject::event(event);
+        if (event->type() < QEvent::User || event->type() > QEvent::User + 2)
+            return QObject::event(event);
+        ++delivered;
+        ErrorBoundary::run([event] {
+            if (event->type() == QEvent::User)
+                throw EDatabaseError(QStringLiteral("Table1: Keine Datei (Code 7)"));
+            if (event->type() == QEvent::User + 1)
+                throw std::runtime_error("Speicher voll");
+        });
+        return true;
     }
 };
 
@@ -96,7 +132,11 @@ class tst_Application : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { g_prepareEngine = nullptr; }
+    void init()
+    {
+        g_fillEngine = nullptr;
+        g_prepareEngine = nullptr;
+    }
     void title_data();
     void title();
     void fullStopRules_data();
@@ -106,6 +146,13 @@ private slots:
     void deactivationIsDeferred();
     void deactivationNotOnInnerFocusChanges();
     void errorInFormCreateKeepsWindow();
+    void faultInHandlerShowsOneBox_data();
+    void faultInHandlerShowsOneBox();
+    void errorFromAnotherThreadIsShownOnce();
+    void tableShapes_data();
+    void tableShapes();
+    void qtTextsAreGerman();
+    void startupErrorEndsWithCodeOne_data();
     void startupErrorEndsWithCodeOne();
 };
 
@@ -265,12 +312,183 @@ void tst_Application::errorInFormCreateKeepsWindow()
     QVERIFY(form->isVisible());
 }
 
-void tst_Application::startupErrorEndsWithCodeOne()
+// A fault in each kind of handler, injected into the engine call it makes first: one
+// box with the title as caption and the engine's text; the handler's later steps are
+// skipped; the program goes on and handles the next event (a title click).
+void tst_Application::faultInHandlerShowsOneBox_data()
+{
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>("op");
+    QTest::newRow("title click") << "title click"
+                                 << "switchToIndex";
+    QTest::newRow("scroll bar arrow") << "scroll bar"
+                                      << "extractField";
+    QTest::newRow("cell click") << "cell click"
+                                << "extractField";
+    QTest::newRow("search key") << "search key"
+                                << "extractField";
+}
+
+void tst_Application::faultInHandlerShowsOneBox()
+{
+    QFETCH(QString, handler);
+    QFETCH(QString, op);
+    BoxWatcher watcher;
+    app()->createMainWindow();
+    Form1 *form = app()->mainForm();
+    QVERIFY(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    const Ui::Form1 &ui = form->ui();
+    DataGrid *grid = ui.DBGrid1;
+    auto clickTitle = [grid](int column) {
+        const QRect cell = grid->gridGeometry().cellRect(column, GridGeometry::TitleRow);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    if (handler == QLatin1String("search key")) {
+        QTest::mouseClick(ui.BitBtn1, Qt::LeftButton);
+        QTRY_VERIFY(ui.Edit1->hasFocus());
+    }
+    g_engine->setErrorText(ReadError, ReadErrorText.toStdString());
+    g_engine->failCall(op.toStdString(), ReadError);
+
+    if (handler == QLatin1String("title click")) {
+        clickTitle(2);
+    } else if (handler == QLatin1String("scroll bar")) {
+        RecordScrollBar *bar = ui.ScrollBar1;
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 5));
+    } else if (handler == QLatin1String("cell click")) {
+        const QRect current = grid->gridGeometry().cellRect(0, grid->currentRow());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, current.center());
+    } else {
+        QTest::keyClick(ui.Edit1, Qt::Key_A);
+    }
+    QTRY_COMPARE(watcher.seen.size(), 1);
+    QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
+    QCOMPARE(watcher.seen[0].text, ReadErrorText + QLatin1Char('.'));
+    QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
+    // The steps after the failing one were skipped.
+    QCOMPARE(form->markedColumn(), 0);
+    QCOMPARE(form->rowPosition(), 0);
+    QCOMPARE(ui.ScrollBar1->position(), 0);
+    QCOMPARE(ui.Panel1->isVisible(), handler == QLatin1String("search key"));
+
+    QTRY_VERIFY(form->isActiveWindow());
+    clickTitle(3);
+    QCOMPARE(form->markedColumn(), 3);
+    QTest::qWait(50);
+    QCOMPARE(watcher.seen.size(), 1);
+    QVERIFY(form->isVisible());
+}
+
+// A worker thread hands its error to the frame; the box shows on the GUI thread.
+void tst_Application::errorFromAnotherThreadIsShownOnce()
 {
     BoxWatcher watcher;
-    g_prepareEngine = [](fake::FakeEngine &engine) {
+    std::thread worker([] {
+        try {
+            throw EDatabaseError(QStringLiteral("Sortierung abgebrochen"));
+        } catch (...) {
+            app()->reportError(std::current_exception());
+        }
+    });
+    worker.join();
+    QTRY_COMPARE(watcher.seen.size(), 1);
+    QCOMPARE(watcher.seen[0].text, QStringLiteral("Sortierung abgebrochen."));
+    QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
+    QTest::qWait(50);
+    QCOMPARE(watcher.seen.size(), 1);
+}
+
+// Tables with other fields than the fourteen: a column the creation handler asks for
+// and the table lacks is an error naming it, shown in the creation handler's box; the
+// handler stops there (no deactivation rule) and the window is still made.
+void tst_Application::tableShapes_data()
+{
+    QTest::addColumn<QList<int>>("ordinals");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("13 fields, no TEXT")
+        << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}
+        << "DBGrid1: Spaltenindex 13 außerhalb des zulässigen Bereichs (0 bis 12)";
+    QTest::newRow("3 fields")
+        << QList<int>{0, 3, 12}
+        << "DBGrid1: Spaltenindex 4 außerhalb des zulässigen Bereichs (0 bis 2)";
+    QTest::newRow("15 fields") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, -1}
+                               << QString();
+    QTest::newRow("14 fields in another order")
+        << QList<int>{12, 0, 13, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11} << QString();
+}
+
+void tst_Application::tableShapes()
+{
+    QFETCH(QList<int>, ordinals);
+    QFETCH(QString, box);
+    BoxWatcher watcher;
+    g_fillEngine = [ordinals](fake::FakeEngine &engine) { fillShape(engine, ordinals); };
+    app()->createMainWindow();
+    QCOMPARE(watcher.seen.size(), box.isEmpty() ? 0 : 1);
+    if (!box.isEmpty()) {
+        QCOMPARE(watcher.seen[0].title, QStringLiteral("tst_application"));
+        QCOMPARE(watcher.seen[0].text, box);
+    }
+    Form1 *form = app()->mainForm();
+    QVERIFY(form);
+    QCOMPARE(form->ui().DBGrid1->columnCount(), int(ordinals.size()));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    emit app()->applicationStateChanged(Qt::ApplicationInactive);
+    QTest::qWait(50);
+    QCOMPARE(form->isVisible(), !box.isEmpty());
+}
+
+// Qt's own texts in the edit box's and the note box's context menus are German.
+void tst_Application::qtTextsAreGerman()
+{
+    app()->createMainWindow();
+    Form1 *form = app()->mainForm();
+    QVERIFY(form);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->ui().Panel1->show();
+    form->ui().DBMemo1->show();
+    auto menuTexts = [](QWidget *widget) {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                widget->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(widget, &event);
+        QStringList texts;
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return texts;
+        for (const QAction *action : menu->actions())
+            if (!action->isSeparator())
+                texts << action->text();
+        menu->close();
+        return texts;
+    };
+    QCOMPARE(menuTexts(form->ui().Edit1),
+             QStringList({"&Rückgängig\tStrg+Z", "Wieder&herstellen\tStrg+Y",
+                          "&Ausschneiden\tStrg+X", "&Kopieren\tStrg+C", "Einf&ügen\tStrg+V",
+                          "Löschen", "Alles auswählen\tStrg+A"}));
+    QCOMPARE(menuTexts(form->ui().DBMemo1),
+             QStringList({"&Kopieren\tStrg+C", "Alles auswählen\tStrg+A"}));
+}
+
+// The start fails when the table cannot be opened, and also when a view raises while
+// it follows the opening (the note box reading the first record): one box, exit code 1.
+void tst_Application::startupErrorEndsWithCodeOne_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::newRow("table open") << "openTable";
+    QTest::newRow("view following the open") << "extractField";
+}
+
+void tst_Application::startupErrorEndsWithCodeOne()
+{
+    QFETCH(QString, op);
+    BoxWatcher watcher;
+    g_prepareEngine = [op](fake::FakeEngine &engine) {
         engine.setErrorText(dbase::status::FileNotFound, "Datei existiert nicht");
-        engine.failCall("openTable", dbase::status::FileNotFound, 1, true);
+        engine.failCall(op.toStdString(), dbase::status::FileNotFound, 1, true);
     };
     app()->createMainWindow();
     QVERIFY(!app()->mainForm());
@@ -282,6 +500,7 @@ void tst_Application::startupErrorEndsWithCodeOne()
     const QRegularExpression layout(QStringLiteral(
         "^Exception EDBEngineError in Modul tst_Application bei [0-9A-F]{8}\\.\\n.+\\.$"));
     QVERIFY2(layout.match(box.text).hasMatch(), qPrintable(box.text));
+    QVERIFY(box.text.endsWith(QStringLiteral("Datei existiert nicht.")));
     QCOMPARE(app()->run(), 1);
 }
 

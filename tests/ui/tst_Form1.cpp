@@ -3,7 +3,9 @@
 #include "ui_Form1.h"
 
 #include "DataGrid.h"
+#include "DatabaseErrors.h"
 #include "EInvalidOperation.h"
+#include "ErrorBoundary.h"
 #include "FakeEngine.h"
 #include "FakeMunicipalities.h"
 #include "Field.h"
@@ -13,6 +15,7 @@
 #include "TableCursor.h"
 
 #include <QFontMetrics>
+#include <QMenu>
 #include <QStyle>
 #include <QtTest>
 
@@ -98,6 +101,28 @@ void scroll(Form1 &form, int code, int thumb = 0)
     bar->setPosition(value);
 }
 
+// A failing handler of the grid's resize events, as a view that raises while it lays
+// itself out would be; its body runs through the error boundary like every handler.
+class FailingResize : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            ErrorBoundary::run([] { throw EInvalidOperation(QStringLiteral("Größe falsch")); });
+        return false;
+    }
+};
+
+// Solid pixels of a colour on one line of an image, between x0 and x1 (exclusive).
+int pixelsOf(const QImage &image, const QColor &colour, int y, int x0, int x1)
+{
+    int n = 0;
+    for (int x = std::max(x0, 0); x < std::min(x1, image.width()); ++x)
+        n += image.pixelColor(x, y) == colour;
+    return n;
+}
+
 } // namespace
 
 class tst_Form1 : public QObject
@@ -110,6 +135,8 @@ private slots:
     void designTexts();
     void startUpLayout();
     void startUpLayoutFailsOnNegativeCount();
+    void startUpLayoutStopsAtFailingResize();
+    void lastColumnFullyVisible();
     void titleClickSetsPlace_data();
     void titleClickSetsPlace();
     void scrollCodes_data();
@@ -122,6 +149,8 @@ private slots:
     void search();
     void otherKeysOnlyUpdateNoteBox();
     void gridClickHidesSearchPanel();
+    void contextMenuKeepsSearchPanel();
+    void destructionReadsNoNote();
     void deactivationCloses();
 };
 
@@ -229,11 +258,15 @@ void tst_Form1::startUpLayout()
     int shown = 0;
     for (int c : {0, 2, 3, 7, 8, 9, 10})
         shown += w.width(c);
-    // The grid's border and its own vertical scroll bar are added twice.
-    const int nonClient =
-        2 * ui.DBGrid1->frameWidth() +
-        ui.DBGrid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui.DBGrid1);
+    // The grid's border and its own vertical scroll bar (17 wide) are added twice, and
+    // ScrollBar1 lies exactly over the grid's bar.
+    const int nonClient = 2 * ui.DBGrid1->frameWidth() + 17;
     QCOMPARE(ui.DBGrid1->width(), shown + 2 * nonClient);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    const QScrollBar *gridBar = ui.DBGrid1->verticalScrollBar();
+    QCOMPARE(gridBar->width(), 17);
+    QCOMPARE(ui.ScrollBar1->x(), gridBar->mapTo(w.form.get(), QPoint(0, 0)).x());
 
     const int e7 = w.width(0) + w.width(2) + w.width(3) + w.width(7);
     const int e8 = e7 + w.width(8);
@@ -262,6 +295,53 @@ void tst_Form1::startUpLayoutFailsOnNegativeCount()
     QCOMPARE(w.form->rowPosition(), 0);
     QVERIFY(!w.deactivationInstalled);
     QCOMPARE(w.ui().ScrollBar1->maximum(), 100);
+}
+
+// The grid raises while FormCreate lays it out (the resize it sends in step 5): the
+// error comes back to FormCreate, whose later steps are skipped.
+void tst_Form1::startUpLayoutStopsAtFailingResize()
+{
+    Window w(10, false);
+    FailingResize failing;
+    w.ui().DBGrid1->installEventFilter(&failing);
+    int shown = 0;
+    for (int c : {0, 2, 3, 7, 8, 9, 10})
+        shown += w.width(c);
+    try {
+        w.form->FormCreate();
+        QFAIL("no error raised");
+    } catch (const EInvalidOperation &error) {
+        QCOMPARE(error.message(), QStringLiteral("Größe falsch"));
+    }
+    QVERIFY(!w.ui().DBGrid1->column(13).isVisible()); // step 3 done
+    QCOMPARE(w.ui().DBGrid1->width(), shown);         // step 4 done, step 5 not
+    QCOMPARE(w.form->width(), 637);                   // nor step 6
+    QCOMPARE(w.ui().ScrollBar1->maximum(), 100);
+    QVERIFY(!w.deactivationInstalled);
+}
+
+// The POTENTIAL column ends left of ScrollBar1: its highlighted title shows as many
+// green pixels in the window as in the grid alone.
+void tst_Form1::lastColumnFullyVisible()
+{
+    Window w(20);
+    emit w.ui().DBGrid1->titleClick(10);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    DataGrid *grid = w.ui().DBGrid1;
+    // The title's top line inside its edge, above the caption.
+    const QRect title = grid->gridGeometry().cellRect(10, GridGeometry::TitleRow);
+    const QPoint line(title.center().x(), title.top() + 1);
+    const QPoint inGrid = grid->viewport()->mapTo(grid, line);
+    const QPoint inForm = grid->viewport()->mapTo(w.form.get(), line);
+    const int half = title.width() / 2 + 4;
+    const int alone =
+        pixelsOf(grid->grab().toImage(), Marked, inGrid.y(), inGrid.x() - half, inGrid.x() + half);
+    const int inWindow = pixelsOf(w.form->grab().toImage(), Marked, inForm.y(), inForm.x() - half,
+                                  inForm.x() + half);
+    QVERIFY(alone > title.width() / 2);
+    QCOMPARE(inWindow, alone);
+    QVERIFY(w.ui().ScrollBar1->x() >= inForm.x() - title.width() / 2 + title.width());
 }
 
 void tst_Form1::titleClickSetsPlace_data()
@@ -501,6 +581,43 @@ void tst_Form1::gridClickHidesSearchPanel()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       QPoint(40, grid->viewport()->height() - 10));
     QVERIFY(!w.ui().Panel1->isVisible());
+}
+
+// Edit1's context menu takes the focus without closing the search panel; the panel
+// is still open, with the focus back in the box, when the menu closes.
+void tst_Form1::contextMenuKeepsSearchPanel()
+{
+    Window w(20);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+    w.form->BitBtn1Click();
+    QTRY_VERIFY(w.ui().Edit1->hasFocus());
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(10, 10),
+                                 w.ui().Edit1->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(w.ui().Edit1, &rightClick);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    QVERIFY(menu);
+    QVERIFY(w.ui().Panel1->isVisible());
+    menu->close();
+    QTRY_VERIFY(w.ui().Edit1->hasFocus());
+    QVERIFY(w.ui().Panel1->isVisible());
+}
+
+// A note that can no longer be read (the memo file cut while the window is open):
+// the search that meets it raises the error to its handler, and closing the window
+// afterwards reads no note and raises nothing.
+void tst_Form1::destructionReadsNoNote()
+{
+    Window w({"Aaa", "Bbb", "Ccc"}, {QString(), QStringLiteral("Notiz"), QStringLiteral("Notiz")});
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    w.engine.failCall("readMemo", 0x3303, 1, true);
+    w.ui().Edit1->setText(QStringLiteral("bbb"));
+    QVERIFY_THROWS_EXCEPTION(EDBEngineError, w.form->Edit1KeyDown(Qt::Key_Return));
+    QCOMPARE(w.form->rowPosition(), 0); // the steps after the search were skipped
+    w.engine.resetCalls();
+    w.form.reset();
+    QCOMPARE(w.engine.calls("readMemo"), 0);
 }
 
 void tst_Form1::deactivationCloses()
