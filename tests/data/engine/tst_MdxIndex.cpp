@@ -152,7 +152,9 @@ void tst_MdxIndex::writtenFileReadsBack()
     const MemoryTable table = municipalities(records);
     const QString path = m_dir.filePath(QStringLiteral("T%1.MDX").arg(records));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(
+        writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), municipalityTags, error),
+        error.c_str());
 
     std::vector<MdxTag> tags;
     std::string problem;
@@ -181,7 +183,7 @@ void tst_MdxIndex::writtenFileReadsBack()
 
     for (const MdxTagSpec &wanted : municipalityTags) {
         const auto expr = KeyExpression::parse(wanted.expression, table.fields());
-        const auto order = SortOrder::build(table, expr, false);
+        const auto order = SortOrder::build(table, expr);
         // index_dump prints "<key bytes> <record number>" per entry, in index order.
         const QString dump =
             runPerl({"index_dump", "--tag", QString::fromStdString(wanted.name), path});
@@ -305,7 +307,7 @@ void tst_MdxIndex::damagedFiles()
     const MemoryTable table = municipalities(3);
     const QString path = m_dir.filePath(QStringLiteral("DAMAGED.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table,
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(),
                       {{"KLEINGEM", "KLEINGEM"}, {"MIN", "VAL(MIN)"}}, error),
              error.c_str());
     QFile file(path);
@@ -339,7 +341,9 @@ void tst_MdxIndex::nameTreeLinks()
     const MemoryTable table = municipalities(3);
     const QString path = m_dir.filePath(QStringLiteral("LINKS.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(
+        writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), municipalityTags, error),
+        error.c_str());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -358,7 +362,9 @@ void tst_MdxIndex::corruptedBytesAreReportedOrHarmless()
     const MemoryTable table = municipalities(40);
     const QString path = m_dir.filePath(QStringLiteral("FLIP.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(
+        writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), municipalityTags, error),
+        error.c_str());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray original = file.readAll();
@@ -474,12 +480,13 @@ void tst_MdxIndex::writerRefusesBadTags()
                                              {name.toStdString(), expression.toStdString()});
     const QString path = m_dir.filePath("REFUSED.MDX");
     std::string message;
-    QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, wantedTags, message));
+    QVERIFY(
+        !writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), wantedTags, message));
     QCOMPARE(QString::fromStdString(message), error);
     QVERIFY(!QFile::exists(path));
 
     QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table,
-                      {{"BL", "BL"}}, message));
+                      dbase::Collation(), {{"BL", "BL"}}, message));
     QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."),
              message.c_str());
 }
