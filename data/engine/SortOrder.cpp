@@ -49,7 +49,8 @@ struct TextForms
     std::vector<std::uint64_t> storage;
     std::uint64_t *words = nullptr;    // in storage: the folded parts
     std::size_t wordCount = 0;         // a record
-    std::vector<unsigned char> stored; // key size bytes a slot
+    std::vector<std::uint64_t> stored; // storedWords a slot
+    std::size_t storedWords = 0;
 };
 
 // The candidates' keys for the sort: the folded part of each sort form as words,
@@ -57,7 +58,8 @@ struct TextForms
 // sort moves. The folded part takes whole words: first as few as the key size needs
 // (their spare bytes leave room for a ß or two); when a key's folded text is longer,
 // the forms are written again with room for the longest. The stored part of the sort
-// form is kept only for the keys that folding changes (in byte order: none).
+// form is kept (as words too) only for the keys that folding changes (in byte order:
+// none).
 TextForms textForms(const KeyExpression &expression, const RecordSource &source,
                     const std::vector<std::uint32_t> &records, std::vector<TextEntry> &entries)
 {
@@ -65,6 +67,7 @@ TextForms textForms(const KeyExpression &expression, const RecordSource &source,
     const Collation &collation = expression.collation();
     std::size_t foldedWidth = keySize;
     TextForms forms;
+    forms.storedWords = (keySize + WordBytes - 1) / WordBytes;
     while (true) {
         foldedWidth = (foldedWidth + WordBytes - 1) / WordBytes * WordBytes;
         forms.wordCount = foldedWidth / WordBytes;
@@ -90,8 +93,9 @@ TextForms textForms(const KeyExpression &expression, const RecordSource &source,
                 widest = std::max(widest, folded);
                 const unsigned char *stored = form.data() + foldedWidth;
                 if (folded != keySize || std::memcmp(form.data(), stored, keySize) != 0) {
-                    slot = std::uint32_t(forms.stored.size() / keySize);
-                    forms.stored.insert(forms.stored.end(), stored, stored + keySize);
+                    slot = std::uint32_t(forms.stored.size() / forms.storedWords);
+                    for (std::size_t w = 0; w < forms.storedWords; ++w)
+                        forms.stored.push_back(bigEndianWord(stored + w * WordBytes));
                 }
             }
             std::uint64_t *words = forms.words + i * forms.wordCount;
@@ -180,9 +184,9 @@ namespace {
 template <bool AnyStored> class FormOrder
 {
 public:
-    FormOrder(const TextForms &forms, std::size_t keySize)
+    explicit FormOrder(const TextForms &forms)
         : m_words(forms.words), m_wordCount(forms.wordCount), m_stored(forms.stored.data()),
-          m_keySize(keySize)
+          m_storedWords(forms.storedWords)
     {
     }
     // <0, 0, >0 as the sort forms compare. Stored slots are unique: two entries with
@@ -203,15 +207,19 @@ public:
             return 0;
         if (a.slot == TextEntry::Plain || b.slot == TextEntry::Plain)
             return a.slot == TextEntry::Plain ? -1 : 1;
-        return std::memcmp(m_stored + std::size_t(a.slot) * m_keySize,
-                           m_stored + std::size_t(b.slot) * m_keySize, m_keySize);
+        const std::uint64_t *sa = m_stored + std::size_t(a.slot) * m_storedWords;
+        const std::uint64_t *sb = m_stored + std::size_t(b.slot) * m_storedWords;
+        for (std::size_t w = 0; w < m_storedWords; ++w)
+            if (sa[w] != sb[w])
+                return sa[w] < sb[w] ? -1 : 1;
+        return 0;
     }
 
 private:
     const std::uint64_t *m_words;
     std::size_t m_wordCount;
-    const unsigned char *m_stored;
-    std::size_t m_keySize;
+    const std::uint64_t *m_stored;
+    std::size_t m_storedWords;
 };
 
 // Sorts the entries (equal keys by record number) and answers the candidates' record
@@ -238,13 +246,10 @@ void SortOrder::sortByText(const std::vector<std::uint32_t> &records)
 {
     std::vector<TextEntry> entries;
     const TextForms forms = textForms(*m_expression, m_source, records, entries);
-    const std::size_t keySize = std::size_t(m_expression->keySize());
     if (forms.stored.empty())
-        sortEntries(entries, FormOrder<false>(forms, keySize), m_descending, m_unique, records,
-                    m_records);
+        sortEntries(entries, FormOrder<false>(forms), m_descending, m_unique, records, m_records);
     else
-        sortEntries(entries, FormOrder<true>(forms, keySize), m_descending, m_unique, records,
-                    m_records);
+        sortEntries(entries, FormOrder<true>(forms), m_descending, m_unique, records, m_records);
 }
 
 void SortOrder::dropDeleted()
