@@ -91,9 +91,13 @@ void benchOrderBuilds(Bench &b)
                    }));
     std::unique_ptr<TableCursor> t = b.open();
     for (const IndexDef &def : t->indexDefs()) {
-        auto expression = dbase::KeyExpression::parse(def.expression.toStdString(), file->fields());
+        auto expression = dbase::KeyExpression::parse(
+            def.expression.toStdString(), file->fields(),
+            dbase::Collation::forLanguageDriver(file->layout().languageDriver));
         Results::print("build " + def.name.toStdString(), Timings::measure(b.bigRuns(), [&](int) {
-                           auto order = dbase::SortOrder::build(*file, expression, def.descending);
+                           dbase::SortOrder::Options options;
+                           options.descending = def.descending;
+                           auto order = dbase::SortOrder::build(*file, expression, options);
                            if (order->size() != std::size_t(b.records))
                                Results::fail("order of the wrong size");
                        }));

@@ -27,7 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
         try {
             auto expression = dbase::KeyExpression::parse(tag.expression, table.fields());
-            auto order = dbase::SortOrder::build(table, expression, tag.descending);
+            dbase::SortOrder::Options options;
+            options.descending = tag.descending;
+            options.unique = tag.unique;
+            if (!tag.forExpression.empty())
+                options.condition =
+                    dbase::KeyExpression::parseCondition(tag.forExpression, table.fields());
+            auto order = dbase::SortOrder::build(table, expression, options);
             if (order->size() > table.storedCount())
                 std::abort();
         } catch (const dbase::KeyExpressionError &) {

@@ -139,7 +139,12 @@ def main():
     for name, text in [("kleingem", b"KLEINGEM"), ("val", b"VAL(MIN)"),
                        ("upper-substr", b"UPPER(SUBSTR(GEMEINDE,1,10))+BL"),
                        ("str", b"STR(VAL(MAX)+VAL(MIN),10,2)"), ("dtos", b"DTOS(DATUM)+TRIM(BL)"),
-                       ("unbalanced", b"UPPER(GEMEINDE")]:
+                       ("unbalanced", b"UPPER(GEMEINDE"),
+                       ("iif-left-right", b"IIF(VAL(MIN)>100,LEFT(KLEINGEM,5),RIGHT(GEMEINDE,5))"),
+                       ("dtoc-trims", b"DTOC(DATUM)+ALLTRIM(BL)+LTRIM(BEZIRK)"),
+                       ("condition", b".NOT. DELETED() .AND. FLAG .OR. 'ab' $ KLEINGEM .AND. ZAHL#3"),
+                       ("comparisons", b"IIF(BL<='N'.AND.DATUM>=DATUM.OR.GEMNR<>'1',WERT,-WERT)"),
+                       ("descend", b"DESCEND(UPPER(BEZIRK))")]:
         put(corpus, "key_expression", name, text + b"\0" + dbf[len(dbf) - 400:])
 
     whole = {"tablewriter": [dbf, dbt, mdx], "xbase3": [p3dbf, p3dbt], "xbase4": [p4dbf, p4dbt],

@@ -23,11 +23,14 @@ constexpr std::size_t MaxTags = 47;
 constexpr std::size_t FirstFreePage = 4; // pages 0-3: file header and tag slots
 
 // One tag, its key expression and its keys in index order (deleted records
-// included: a dBASE index holds every stored record).
+// included: a dBASE index holds every stored record that meets its FOR condition).
 struct TagContent
 {
     std::string name;
     std::shared_ptr<const KeyExpression> expression;
+    std::shared_ptr<const KeyExpression> condition; // null: none
+    bool unique = false;
+    bool descending = false;
     std::vector<std::uint32_t> recnos;
     std::vector<std::string> keys; // encoded, keyLength bytes each
     std::uint32_t headerPage = 0;
@@ -71,21 +74,32 @@ std::uint32_t appendBlock(std::string &file)
     return page;
 }
 
-// Sorts every stored record by key, equal keys in record-number order.
+// Sorts the stored records that meet the FOR condition by key, equal keys in
+// record-number order; a unique tag keeps the first record of each key.
 void sortKeys(TagContent &tag, const dbase::RecordSource &source)
 {
+    std::vector<std::uint32_t> recnos;
     std::vector<Key> keys;
-    keys.reserve(source.storedCount());
-    for (std::uint32_t recno = 1; recno <= source.storedCount(); ++recno)
-        keys.push_back(tag.expression->evaluate(source.recordData(recno)));
+    for (std::uint32_t recno = 1; recno <= source.storedCount(); ++recno) {
+        const char *record = source.recordData(recno);
+        if (tag.condition && !tag.condition->isTrue(record))
+            continue;
+        recnos.push_back(recno);
+        keys.push_back(tag.expression->evaluate(record));
+    }
     std::vector<std::uint32_t> order(keys.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&keys](std::uint32_t a, std::uint32_t b) {
-        return KeyExpression::compare(keys[a], keys[b]) < 0;
+    const KeyExpression &expression = *tag.expression;
+    const bool descending = tag.descending;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = expression.compare(keys[a], keys[b]);
+        return descending ? c > 0 : c < 0;
     });
-    for (std::uint32_t i : order) {
-        tag.recnos.push_back(i + 1);
-        tag.keys.push_back(tag.expression->encode(keys[i]));
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (tag.unique && i > 0 && expression.compare(keys[order[i]], keys[order[i - 1]]) == 0)
+            continue;
+        tag.recnos.push_back(recnos[order[i]]);
+        tag.keys.push_back(expression.encode(keys[order[i]]));
     }
 }
 
@@ -153,12 +167,18 @@ void writeTagHeader(std::string &file, const TagContent &tag)
     const bool numeric = tag.expression->isNumeric();
     put32(file, base, tag.rootPage);
     put32(file, base + 4, std::uint32_t(file.size() / PageBytes) - tag.headerPage);
-    file[base + 8] = char(0x10); // ascending, not unique
+    file[base + 8] = char(0x10 | (tag.descending ? 0x08 : 0) | (tag.unique ? 0x40 : 0));
     file[base + 9] = numeric ? 'N' : 'C';
     put16(file, base + 12, unsigned(tag.expression->keySize()));
     put16(file, base + 14, unsigned(maxKeysPerBlock(tag)));
     put16(file, base + 18, unsigned(groupLength(tag)));
+    if (tag.unique)
+        put16(file, base + 22, 0x4000);
     file.replace(base + 24, tag.expression->text().size(), tag.expression->text());
+    if (tag.condition) {
+        file[base + 245] = 1;
+        file.replace(base + 762, tag.condition->text().size(), tag.condition->text());
+    }
     file[base + 246] = tag.keys.empty() ? 0 : 1;
     put32(file, base + 248, tag.firstLeaf);
     put32(file, base + 252, tag.lastLeaf);
@@ -224,8 +244,9 @@ bool validName(const std::string &name)
     return std::all_of(name.begin(), name.end(), [](char c) { return c > ' ' && c < 0x7f; });
 }
 
-bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec> &wantedTags,
-                 std::vector<TagContent> &tags, std::string &error)
+bool prepareTags(const dbase::RecordSource &source, const dbase::Collation &collation,
+                 const std::vector<MdxTagSpec> &wantedTags, std::vector<TagContent> &tags,
+                 std::string &error)
 {
     if (wantedTags.size() > MaxTags) {
         error =
@@ -239,10 +260,23 @@ bool prepareTags(const dbase::RecordSource &source, const std::vector<MdxTagSpec
         }
         TagContent tag;
         tag.name = wanted.name;
+        tag.unique = wanted.unique;
+        tag.descending = wanted.descending;
+        const char *part = "";
         try {
-            tag.expression = KeyExpression::parse(wanted.expression, source.fields());
+            tag.expression = KeyExpression::parse(wanted.expression, source.fields(), collation);
+            part = "FOR-Bedingung: ";
+            if (!wanted.forExpression.empty())
+                tag.condition =
+                    KeyExpression::parseCondition(wanted.forExpression, source.fields(), collation);
         } catch (const dbase::KeyExpressionError &e) {
-            error = "Tag " + wanted.name + ": " + e.what();
+            error = "Tag " + wanted.name + ": " + part + e.what();
+            return false;
+        }
+        // What dBASE stores for a DESCEND() key is not known here; the tag's flag
+        // gives a descending order instead.
+        if (tag.expression->isDescending()) {
+            error = "Tag " + wanted.name + ": Schlüssel mit DESCEND() schreibt dieser Index nicht.";
             return false;
         }
         sortKeys(tag, source);
@@ -275,11 +309,11 @@ bool saveFile(const std::string &path, const std::string &bytes, std::string &er
 } // namespace
 
 bool writeMdx(const std::string &path, const std::string &tableBaseName,
-              const dbase::RecordSource &source, const std::vector<MdxTagSpec> &wantedTags,
-              std::string &error)
+              const dbase::RecordSource &source, const dbase::Collation &collation,
+              const std::vector<MdxTagSpec> &wantedTags, std::string &error)
 {
     std::vector<TagContent> tags;
-    if (!prepareTags(source, wantedTags, tags, error))
+    if (!prepareTags(source, collation, wantedTags, tags, error))
         return false;
     std::string file(FirstFreePage * PageBytes, '\0');
     for (TagContent &tag : tags) {

@@ -1,7 +1,8 @@
 // Writes a dBASE IV production index (.MDX) for a table: one B-tree per tag, with
-// character keys or 12-byte BCD numeric keys.
+// character keys (in the order of the table's collation) or 12-byte BCD numeric keys.
 #pragma once
 
+#include "Collation.h"
 #include "RecordSource.h"
 
 #include <string>
@@ -9,13 +10,16 @@
 
 struct MdxTagSpec
 {
-    std::string name;       // e.g. "KLEINGEM"
-    std::string expression; // e.g. "VAL(POTENTIAL)+KLASSE"
+    std::string name;               // e.g. "KLEINGEM"
+    std::string expression;         // e.g. "VAL(POTENTIAL)+KLASSE"
+    std::string forExpression = {}; // empty: every record
+    bool unique = false;            // one entry per key: the first record in record order
+    bool descending = false;        // keys stored from the greatest down
 };
 
-// Writes path (replacing it). tableBaseName goes into the file header. Returns false
-// with a message in error when a tag's expression cannot be evaluated or the file
-// cannot be written.
+// Writes path (replacing it). tableBaseName goes into the file header; collation is
+// that of the table's language driver. Returns false with a message in error when a
+// tag's expression cannot be evaluated or the file cannot be written.
 bool writeMdx(const std::string &path, const std::string &tableBaseName,
-              const dbase::RecordSource &source, const std::vector<MdxTagSpec> &tags,
-              std::string &error);
+              const dbase::RecordSource &source, const dbase::Collation &collation,
+              const std::vector<MdxTagSpec> &tags, std::string &error);

@@ -274,5 +274,7 @@ bool TableWriter::writeIndex(std::string &error)
         {"BEZIRK", "BEZIRK"},
     };
     const std::string base = std::filesystem::path(m_dbfPath).stem().string();
-    return writeMdx(indexPath(), base, *table, tags, error);
+    return writeMdx(indexPath(), base, *table,
+                    dbase::Collation::forLanguageDriver(table->layout().languageDriver), tags,
+                    error);
 }

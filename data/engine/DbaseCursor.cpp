@@ -33,7 +33,9 @@ std::uint32_t recnoOf(const std::string &bookmark)
 DbaseCursor::DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
                          std::unique_ptr<MemoFile> memo, std::string directory)
     : m_errors(std::move(errors)), m_table(std::move(table)), m_memo(std::move(memo)),
-      m_directory(std::move(directory)), m_tags(std::make_unique<TagCatalog>(*m_table))
+      m_directory(std::move(directory)),
+      m_tags(std::make_unique<TagCatalog>(
+          *m_table, Collation::forLanguageDriver(m_table->layout().languageDriver)))
 {
 }
 
@@ -127,12 +129,19 @@ Status DbaseCursor::switchToIndex(const std::string &indexFile, const std::strin
         if (const Status s = m_tags->order(tag, order, problem); s != status::Ok)
             return fail(s, problem);
     }
+    // A filtered or unique order may lack the current record: then there is none
+    // to keep, and nothing changes (the caller switches again without keeping it).
+    std::optional<std::size_t> place;
+    if (keepCurrent) {
+        place = order ? order->placeOf(current) : placeInNaturalOrder(current);
+        if (!place)
+            return status::NoCurrentRecord;
+    }
     m_order = std::move(order);
     m_activeTag = tag;
-    if (keepCurrent) {
-        // A live record is in every order (orders cover all live records).
-        m_place = placeOf(current).value_or(0);
-        m_onRecord = placeOf(current).has_value();
+    if (place) {
+        m_place = *place;
+        m_onRecord = true;
     } else {
         setToBegin();
     }
@@ -165,8 +174,11 @@ std::uint32_t DbaseCursor::recordAt(std::size_t place) const
 
 std::optional<std::size_t> DbaseCursor::placeOf(std::uint32_t recno) const
 {
-    if (m_order)
-        return m_order->placeOf(recno);
+    return m_order ? m_order->placeOf(recno) : placeInNaturalOrder(recno);
+}
+
+std::optional<std::size_t> DbaseCursor::placeInNaturalOrder(std::uint32_t recno) const
+{
     const auto &live = m_table->liveRecords();
     const auto it = std::lower_bound(live.begin(), live.end(), recno);
     if (it == live.end() || *it != recno)
@@ -283,13 +295,13 @@ Status DbaseCursor::setToPlace(std::uint32_t place)
     return status::Ok;
 }
 
-// Both counts answer the live records: the number a walk through any order visits.
+// Both counts answer the number of records a walk through the active order visits:
+// the live records, or fewer under a FOR condition or a unique key.
 Status DbaseCursor::countRecords(std::int32_t &count)
 {
     if (const Status s = checkOpen(); s != status::Ok)
         return s;
-    count =
-        static_cast<std::int32_t>(std::min<std::size_t>(m_table->liveRecords().size(), INT32_MAX));
+    count = static_cast<std::int32_t>(std::min<std::size_t>(orderSize(), INT32_MAX));
     return status::Ok;
 }
 

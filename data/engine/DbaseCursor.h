@@ -4,7 +4,9 @@
 // The position is either on a record (a place in the order) or on the crack
 // before a place: set to begin leaves it before place 0, set to end before place
 // size, a key search before the first record whose key satisfies the condition.
-// Deleted records are in no order: they are neither walked nor counted.
+// Deleted records are in no order: they are neither walked nor counted. A tag's
+// order may hold fewer records still (a FOR condition, a unique key); the count is
+// always the active order's size.
 #pragma once
 
 #include "DbfFile.h"
@@ -68,6 +70,7 @@ private:
     std::size_t orderSize() const;
     std::uint32_t recordAt(std::size_t place) const;
     std::optional<std::size_t> placeOf(std::uint32_t recno) const;
+    std::optional<std::size_t> placeInNaturalOrder(std::uint32_t recno) const;
     Status deliver(std::string &record, RecordProps &props) const;
     Status fail(Status code, const std::string &problem) const;
     Status checkOpen() const;

@@ -4,6 +4,7 @@
 #include "KeyExpressionParser.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace dbase {
@@ -21,7 +22,9 @@ struct KeyExpression::Impl
     keynode::NodePtr root;
     int plainFieldNumber = 0;
     bool numeric = false;
+    bool descending = false;
     int keySize = 0;
+    Collation collation;
 };
 
 KeyExpression::KeyExpression(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
@@ -29,20 +32,43 @@ KeyExpression::KeyExpression(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 KeyExpression::~KeyExpression() = default;
 
 std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &text,
-                                                          const std::vector<FieldDesc> &fields)
+                                                          const std::vector<FieldDesc> &fields,
+                                                          const Collation &collation)
 {
     if (text.size() > MaxExpressionLength)
         throw KeyExpressionError("Der Indexausdruck ist länger als 220 Zeichen.");
-    KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields).parse();
+    KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields, collation).parse();
+    // A logical key (a logical field as the whole key) is the one byte stored.
+    if (parsed.root->kind() == keynode::Kind::Logical)
+        parsed.root = keynode::logicalText(std::move(parsed.root));
     auto impl = std::make_unique<Impl>();
     impl->text = text;
     impl->numeric = parsed.root->kind() == keynode::Kind::Number;
     impl->keySize = impl->numeric ? BcdNumber::Size : parsed.root->width();
     impl->plainFieldNumber = parsed.plainFieldNumber;
+    impl->descending = parsed.descending;
+    impl->collation = collation;
     impl->root = std::move(parsed.root);
     if (!impl->numeric && (impl->keySize < 1 || impl->keySize > MaxTextKeySize))
         throw KeyExpressionError("Die Schlüssellänge " + std::to_string(impl->keySize) +
                                  " liegt außerhalb von 1 bis 100 Bytes.");
+    return std::shared_ptr<const KeyExpression>(new KeyExpression(std::move(impl)));
+}
+
+std::shared_ptr<const KeyExpression>
+KeyExpression::parseCondition(const std::string &text, const std::vector<FieldDesc> &fields,
+                              const Collation &collation)
+{
+    if (text.size() > MaxExpressionLength)
+        throw KeyExpressionError("Die FOR-Bedingung ist länger als 220 Zeichen.");
+    KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields, collation).parse();
+    if (parsed.root->kind() != keynode::Kind::Logical || parsed.descending)
+        throw KeyExpressionError("Die FOR-Bedingung ergibt keinen Wahrheitswert.");
+    auto impl = std::make_unique<Impl>();
+    impl->text = text;
+    impl->keySize = 1;
+    impl->collation = collation;
+    impl->root = std::move(parsed.root);
     return std::shared_ptr<const KeyExpression>(new KeyExpression(std::move(impl)));
 }
 
@@ -66,6 +92,14 @@ int KeyExpression::plainFieldNumber() const
 {
     return d->plainFieldNumber;
 }
+bool KeyExpression::isDescending() const
+{
+    return d->descending;
+}
+const Collation &KeyExpression::collation() const
+{
+    return d->collation;
+}
 
 // The value that a numeric key holds: 15 significant digits in the index's BCD form
 // (NaN and infinities as 0, huge values saturated). Orders sorted by it agree with
@@ -78,7 +112,10 @@ double KeyExpression::evaluateNumber(const char *record) const
 void KeyExpression::evaluateText(const char *record, std::string &out) const
 {
     out.clear();
-    d->root->appendText(record, out);
+    if (d->root->kind() == keynode::Kind::Logical) // a condition
+        out += d->root->truth(record) ? 'T' : 'F';
+    else
+        d->root->appendText(record, out);
     out.resize(std::size_t(d->keySize), ' ');
 }
 
@@ -93,23 +130,40 @@ Key KeyExpression::evaluate(const char *record) const
     return key;
 }
 
-int KeyExpression::compare(const Key &a, const Key &b)
+bool KeyExpression::isTrue(const char *record) const
+{
+    return d->root->kind() == keynode::Kind::Logical && d->root->truth(record);
+}
+
+int KeyExpression::compare(const Key &a, const Key &b) const
 {
     if (a.numeric != b.numeric)
         return a.numeric ? -1 : 1;
     if (a.numeric)
         return a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
-    // Unsigned bytes; the shorter text counts as filled up with blanks.
-    const std::size_t common = std::min(a.text.size(), b.text.size());
-    if (const int c = std::memcmp(a.text.data(), b.text.data(), common))
-        return c < 0 ? -1 : 1;
-    const std::string &longer = a.text.size() > b.text.size() ? a.text : b.text;
-    for (std::size_t i = common; i < longer.size(); ++i) {
-        const auto c = static_cast<unsigned char>(longer[i]);
-        if (c != ' ')
-            return (c > ' ') == (&longer == &a.text) ? 1 : -1;
+    return d->collation.compare(a.text, b.text);
+}
+
+std::size_t KeyExpression::sortKeySize() const
+{
+    return d->numeric ? sizeof(std::uint64_t) : d->collation.sortKeySize(std::size_t(d->keySize));
+}
+
+// A number's sort form: the bits of the double, big-endian, with the sign bit set for
+// positive values and every bit flipped for negative ones, so that the bytes order as
+// the values do (0 and -0 alike).
+void KeyExpression::sortKey(const Key &key, unsigned char *out) const
+{
+    if (!d->numeric) {
+        d->collation.sortKey(key.text, std::size_t(d->keySize), out);
+        return;
     }
-    return 0;
+    const double value = key.number == 0.0 ? 0.0 : key.number;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    bits = (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+    for (int i = 7; i >= 0; --i, bits >>= 8)
+        out[i] = static_cast<unsigned char>(bits & 0xff);
 }
 
 std::string KeyExpression::encode(const Key &key) const

@@ -34,9 +34,16 @@ std::string upper(std::string text)
     return text;
 }
 
+bool isAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 const char *kindName(Kind kind)
 {
     switch (kind) {
+    case Kind::Logical:
+        return "einen Wahrheitswert";
     case Kind::Number:
         return "eine Zahl";
     case Kind::Text:
@@ -50,8 +57,9 @@ const char *kindName(Kind kind)
 } // namespace
 
 KeyExpressionParser::KeyExpressionParser(const std::string &text,
-                                         const std::vector<FieldDesc> &fields)
-    : m_text(text), m_fields(fields)
+                                         const std::vector<FieldDesc> &fields,
+                                         const Collation &collation)
+    : m_text(text), m_fields(fields), m_collation(collation)
 {
 }
 
@@ -65,7 +73,16 @@ KeyExpressionParser::Result KeyExpressionParser::parse()
         for (std::size_t i = 0; i < m_fields.size(); ++i)
             if (upper(m_fields[i].name) == upper(current().text))
                 result.plainFieldNumber = int(i) + 1;
-    result.root = expression();
+    if (current().type == TokenType::Name && upper(current().text) == "DESCEND" &&
+        following().type == TokenType::Open) {
+        take();
+        take();
+        result.descending = true;
+        result.root = condition();
+        expect(TokenType::Close, "')'");
+    } else {
+        result.root = condition();
+    }
     if (current().type != TokenType::End)
         fail("unerwarteter Text '" + m_text.substr(std::size_t(current().position - 1)) + "'",
              current().position);
@@ -90,12 +107,16 @@ void KeyExpressionParser::tokenize()
         }
         Token token;
         token.position = int(i) + 1;
-        if ((c >= '0' && c <= '9') || c == '.')
+        if (c == '.' && i + 1 < m_text.size() && isAsciiLetter(m_text[i + 1]))
+            token = readDotWord(i);
+        else if ((c >= '0' && c <= '9') || c == '.')
             token = readNumber(i);
         else if (c == '"' || c == '\'')
             token = readText(i);
         else if (isNameStart(c))
             token = readName(i);
+        else if (c == '=' || c == '#' || c == '<' || c == '>' || c == '$')
+            token = readComparison(i);
         else {
             switch (c) {
             case '(':
@@ -125,6 +146,8 @@ void KeyExpressionParser::tokenize()
     m_tokens.push_back(end);
 }
 
+// Digits with at most one point; a point followed by a letter begins an operator
+// such as .AND. instead (1.AND. is 1 .AND.).
 KeyExpressionParser::Token KeyExpressionParser::readNumber(std::size_t &i) const
 {
     Token token;
@@ -132,9 +155,13 @@ KeyExpressionParser::Token KeyExpressionParser::readNumber(std::size_t &i) const
     token.position = int(i) + 1;
     const std::size_t start = i;
     bool point = false;
-    while (i < m_text.size() &&
-           ((m_text[i] >= '0' && m_text[i] <= '9') || (m_text[i] == '.' && !point))) {
-        point = point || m_text[i] == '.';
+    while (i < m_text.size()) {
+        const char c = m_text[i];
+        const bool pointHere =
+            c == '.' && !point && !(i + 1 < m_text.size() && isAsciiLetter(m_text[i + 1]));
+        if (!(c >= '0' && c <= '9') && !pointHere)
+            break;
+        point = point || pointHere;
         ++i;
     }
     token.text = m_text.substr(start, i - start);
@@ -170,6 +197,69 @@ KeyExpressionParser::Token KeyExpressionParser::readName(std::size_t &i) const
     return token;
 }
 
+// .T., .F. (also .Y., .N.), .AND., .OR., .NOT., in any letter case.
+KeyExpressionParser::Token KeyExpressionParser::readDotWord(std::size_t &i) const
+{
+    Token token;
+    token.position = int(i) + 1;
+    std::size_t end = i + 1;
+    while (end < m_text.size() && isAsciiLetter(m_text[end]))
+        ++end;
+    const std::string word = upper(m_text.substr(i + 1, end - i - 1));
+    if (end >= m_text.size() || m_text[end] != '.')
+        fail("unerwartetes Zeichen '.'", token.position);
+    token.text = "." + word + ".";
+    if (word == "T" || word == "Y")
+        token.type = TokenType::True;
+    else if (word == "F" || word == "N")
+        token.type = TokenType::False;
+    else if (word == "AND")
+        token.type = TokenType::And;
+    else if (word == "OR")
+        token.type = TokenType::Or;
+    else if (word == "NOT")
+        token.type = TokenType::Not;
+    else
+        fail("unbekannter Operator '" + token.text + "'", token.position);
+    i = end + 1;
+    return token;
+}
+
+KeyExpressionParser::Token KeyExpressionParser::readComparison(std::size_t &i) const
+{
+    using keynode::Comparison;
+    Token token;
+    token.type = TokenType::Compare;
+    token.position = int(i) + 1;
+    const char c = m_text[i];
+    const char next = i + 1 < m_text.size() ? m_text[i + 1] : '\0';
+    std::size_t length = 1;
+    switch (c) {
+    case '=':
+        token.comparison = Comparison::Equal;
+        break;
+    case '#':
+        token.comparison = Comparison::NotEqual;
+        break;
+    case '$':
+        token.comparison = Comparison::Contains;
+        break;
+    case '<':
+        token.comparison = next == '='   ? Comparison::LessEqual
+                           : next == '>' ? Comparison::NotEqual
+                                         : Comparison::Less;
+        length = next == '=' || next == '>' ? 2 : 1;
+        break;
+    default: // '>'
+        token.comparison = next == '=' ? Comparison::GreaterEqual : Comparison::Greater;
+        length = next == '=' ? 2 : 1;
+        break;
+    }
+    token.text = m_text.substr(i, length);
+    i += length;
+    return token;
+}
+
 void KeyExpressionParser::expect(TokenType type, const char *what)
 {
     if (current().type != type)
@@ -177,7 +267,65 @@ void KeyExpressionParser::expect(TokenType type, const char *what)
     take();
 }
 
-NodePtr KeyExpressionParser::expression()
+NodePtr KeyExpressionParser::condition()
+{
+    NodePtr left = conjunction();
+    while (current().type == TokenType::Or) {
+        const Token op = take();
+        NodePtr right = conjunction();
+        if (left->kind() != Kind::Logical || right->kind() != Kind::Logical)
+            fail("'.OR.' verlangt zwei Wahrheitswerte", op.position);
+        left = keynode::logicalOr(std::move(left), std::move(right));
+    }
+    return left;
+}
+
+NodePtr KeyExpressionParser::conjunction()
+{
+    NodePtr left = negation();
+    while (current().type == TokenType::And) {
+        const Token op = take();
+        NodePtr right = negation();
+        if (left->kind() != Kind::Logical || right->kind() != Kind::Logical)
+            fail("'.AND.' verlangt zwei Wahrheitswerte", op.position);
+        left = keynode::logicalAnd(std::move(left), std::move(right));
+    }
+    return left;
+}
+
+NodePtr KeyExpressionParser::negation()
+{
+    if (current().type != TokenType::Not)
+        return comparison();
+    const Token op = take();
+    NodePtr operand = negation();
+    if (operand->kind() != Kind::Logical)
+        fail("'.NOT.' verlangt einen Wahrheitswert", op.position);
+    return keynode::logicalNot(std::move(operand));
+}
+
+NodePtr KeyExpressionParser::comparison()
+{
+    using keynode::Comparison;
+    NodePtr left = sum();
+    if (current().type != TokenType::Compare)
+        return left;
+    const Token op = take();
+    NodePtr right = sum();
+    const Kind kind = left->kind();
+    if (op.comparison == Comparison::Contains) {
+        if (kind != Kind::Text || right->kind() != Kind::Text)
+            fail("'$' verlangt zwei Texte", op.position);
+    } else if (kind != right->kind()) {
+        fail("'" + op.text + "' verlangt zwei Werte derselben Art", op.position);
+    } else if (kind == Kind::Logical && op.comparison != Comparison::Equal &&
+               op.comparison != Comparison::NotEqual) {
+        fail("'" + op.text + "' ordnet keine Wahrheitswerte", op.position);
+    }
+    return keynode::comparison(op.comparison, std::move(left), std::move(right), m_collation);
+}
+
+NodePtr KeyExpressionParser::sum()
 {
     NodePtr left = unary();
     while (current().type == TokenType::Plus || current().type == TokenType::Minus) {
@@ -216,9 +364,13 @@ NodePtr KeyExpressionParser::primary()
     case TokenType::Text:
         take();
         return keynode::textLiteral(token.text);
+    case TokenType::True:
+    case TokenType::False:
+        take();
+        return keynode::logicalLiteral(token.type == TokenType::True);
     case TokenType::Open: {
         take();
-        NodePtr inner = expression();
+        NodePtr inner = condition();
         expect(TokenType::Close, "')'");
         return inner;
     }
@@ -241,8 +393,9 @@ NodePtr KeyExpressionParser::field(const Token &name)
             fail("das Feld " + f.name + " hat keinen Platz im Datensatz", name.position);
         switch (f.type) {
         case FieldType::Text:
-        case FieldType::Logical:
             return keynode::textField(f.offset, f.width, Kind::Text);
+        case FieldType::Logical:
+            return keynode::logicalField(f.offset);
         case FieldType::Date:
             return keynode::textField(f.offset, f.width, Kind::Date);
         case FieldType::SmallInt:
@@ -261,27 +414,48 @@ NodePtr KeyExpressionParser::field(const Token &name)
 NodePtr KeyExpressionParser::call(const Token &name)
 {
     const std::string fn = upper(name.text);
-    static const char *const known[] = {"VAL",    "UPPER", "LOWER", "STR",
-                                        "SUBSTR", "TRIM",  "RTRIM", "DTOS"};
+    static const char *const known[] = {"VAL",   "UPPER", "LOWER", "STR",     "SUBSTR",
+                                        "TRIM",  "RTRIM", "LTRIM", "ALLTRIM", "LEFT",
+                                        "RIGHT", "DTOS",  "DTOC",  "IIF",     "DELETED"};
     bool isKnown = false;
     for (const char *k : known)
         isKnown = isKnown || fn == k;
+    if (fn == "DESCEND")
+        fail("DESCEND() muss den ganzen Schlüsselausdruck umschließen", name.position);
     if (!isKnown)
         fail("unbekannte Funktion " + name.text, name.position);
+    if (fn == "IIF")
+        return iifCall(name);
     take(); // '('
-    const Kind argKind = fn == "STR" ? Kind::Number : fn == "DTOS" ? Kind::Date : Kind::Text;
+    if (fn == "DELETED") {
+        if (current().type != TokenType::Close)
+            fail("DELETED erwartet kein Argument", name.position);
+        take();
+        return keynode::deleted();
+    }
+    const Kind argKind = fn == "STR"                    ? Kind::Number
+                         : fn == "DTOS" || fn == "DTOC" ? Kind::Date
+                                                        : Kind::Text;
     NodePtr arg = argument(name, 1, argKind);
     if (fn == "STR")
         return strCall(name, std::move(arg));
     if (fn == "SUBSTR")
         return substrCall(name, std::move(arg));
+    if (fn == "LEFT" || fn == "RIGHT")
+        return leftRightCall(name, std::move(arg));
     endOfArguments(name, "1 Argument");
     if (fn == "VAL")
         return keynode::val(std::move(arg));
     if (fn == "DTOS")
         return keynode::dtos(std::move(arg));
+    if (fn == "DTOC")
+        return keynode::dtoc(std::move(arg));
     if (fn == "TRIM" || fn == "RTRIM")
-        return keynode::trim(std::move(arg));
+        return keynode::trim(std::move(arg), false, true);
+    if (fn == "LTRIM")
+        return keynode::trim(std::move(arg), true, false);
+    if (fn == "ALLTRIM")
+        return keynode::trim(std::move(arg), true, true);
     return keynode::caseMap(std::move(arg), fn == "UPPER");
 }
 
@@ -323,6 +497,40 @@ NodePtr KeyExpressionParser::substrCall(const Token &name, NodePtr arg)
     return keynode::substr(std::move(arg), start, length);
 }
 
+// LEFT(text, n) and RIGHT(text, n): n a constant, cut to the text's width.
+NodePtr KeyExpressionParser::leftRightCall(const Token &name, NodePtr arg)
+{
+    const std::string fn = upper(name.text);
+    if (current().type != TokenType::Comma)
+        fail(fn + " erwartet 2 Argumente", name.position);
+    take();
+    const int length = std::min(constantArgument(name, 2), arg->width());
+    endOfArguments(name, "2 Argumente");
+    if (fn == "LEFT")
+        return keynode::substr(std::move(arg), 1, length);
+    return keynode::right(std::move(arg), length);
+}
+
+// IIF(condition, a, b): a and b of one kind.
+NodePtr KeyExpressionParser::iifCall(const Token &name)
+{
+    take(); // '('
+    NodePtr test = argument(name, 1, Kind::Logical);
+    if (current().type != TokenType::Comma)
+        fail("IIF erwartet 3 Argumente", name.position);
+    take();
+    const int position = current().position;
+    NodePtr whenTrue = condition();
+    if (current().type != TokenType::Comma)
+        fail("IIF erwartet 3 Argumente", name.position);
+    take();
+    NodePtr whenFalse = condition();
+    endOfArguments(name, "3 Argumente");
+    if (whenTrue->kind() != whenFalse->kind())
+        fail("IIF erwartet für Argument 2 und 3 Werte derselben Art", position);
+    return keynode::iif(std::move(test), std::move(whenTrue), std::move(whenFalse));
+}
+
 NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kind)
 {
     const int position = current().position;
@@ -330,7 +538,7 @@ NodePtr KeyExpressionParser::argument(const Token &function, int index, Kind kin
         fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " +
                  std::to_string(index),
              position);
-    NodePtr arg = expression();
+    NodePtr arg = condition();
     if (arg->kind() != kind)
         fail(upper(function.text) + " erwartet " + kindName(kind) + " als Argument " +
                  std::to_string(index),

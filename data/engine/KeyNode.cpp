@@ -1,5 +1,6 @@
 #include "KeyNode.h"
 
+#include <algorithm>
 #include <cassert>
 #include <charconv>
 #include <cmath>
@@ -16,6 +17,12 @@ double Node::number(const char *) const
 void Node::appendText(const char *, std::string &) const
 {
     assert(false && "appendText() asked of a number node");
+}
+
+bool Node::truth(const char *) const
+{
+    assert(false && "truth() asked of a node that is no logical value");
+    return false;
 }
 
 bool Node::fieldBytes(const char *, std::string_view &) const
@@ -233,22 +240,51 @@ private:
     std::size_t m_start;
 };
 
+// RIGHT(): the last bytes of the text as it comes (a trimmed text's own end).
+class Right : public Node
+{
+public:
+    Right(NodePtr arg, int length) : Node(Kind::Text, length), m_arg(std::move(arg)) {}
+    void appendText(const char *record, std::string &out) const override
+    {
+        const std::size_t from = out.size();
+        m_arg->appendText(record, out);
+        const std::size_t length = out.size() - from;
+        const std::size_t keep = std::min(length, std::size_t(width()));
+        out.erase(from, length - keep);
+    }
+
+private:
+    NodePtr m_arg;
+};
+
+// TRIM()/RTRIM(), LTRIM() and ALLTRIM(): blanks cut at the end, the start or both.
 class Trim : public Node
 {
 public:
-    explicit Trim(NodePtr arg) : Node(Kind::Text, arg->width()), m_arg(std::move(arg)) {}
+    Trim(NodePtr arg, bool leading, bool trailing)
+        : Node(Kind::Text, arg->width()), m_arg(std::move(arg)), m_leading(leading),
+          m_trailing(trailing)
+    {
+    }
     void appendText(const char *record, std::string &out) const override
     {
         const std::size_t from = out.size();
         m_arg->appendText(record, out);
         std::size_t end = out.size();
-        while (end > from && out[end - 1] == ' ')
+        while (m_trailing && end > from && out[end - 1] == ' ')
             --end;
         out.resize(end);
+        std::size_t start = from;
+        while (m_leading && start < end && out[start] == ' ')
+            ++start;
+        out.erase(from, start - from);
     }
 
 private:
     NodePtr m_arg;
+    bool m_leading;
+    bool m_trailing;
 };
 
 // A date field's bytes are already YYYYMMDD; DTOS() makes them a text.
@@ -263,6 +299,53 @@ public:
 
 private:
     NodePtr m_arg;
+};
+
+// DTOC(): dBASE's default date format, MM/DD/YY; a blank date gives "  /  /  ".
+class Dtoc : public Node
+{
+public:
+    explicit Dtoc(NodePtr arg) : Node(Kind::Text, 8), m_arg(std::move(arg)) {}
+    void appendText(const char *record, std::string &out) const override
+    {
+        std::string date;
+        m_arg->appendText(record, date);
+        date.resize(8, ' ');
+        const char text[8] = {date[4], date[5], '/', date[6], date[7], '/', date[2], date[3]};
+        out.append(text, sizeof text);
+    }
+
+private:
+    NodePtr m_arg;
+};
+
+class Iif : public Node
+{
+public:
+    Iif(NodePtr condition, NodePtr whenTrue, NodePtr whenFalse)
+        : Node(whenTrue->kind(), std::max(whenTrue->width(), whenFalse->width())),
+          m_condition(std::move(condition)), m_true(std::move(whenTrue)),
+          m_false(std::move(whenFalse))
+    {
+    }
+    double number(const char *record) const override { return branch(record).number(record); }
+    bool truth(const char *record) const override { return branch(record).truth(record); }
+    void appendText(const char *record, std::string &out) const override
+    {
+        const std::size_t end = out.size() + std::size_t(width());
+        branch(record).appendText(record, out);
+        out.resize(end, ' ');
+    }
+
+private:
+    const Node &branch(const char *record) const
+    {
+        return m_condition->truth(record) ? *m_true : *m_false;
+    }
+
+    NodePtr m_condition;
+    NodePtr m_true;
+    NodePtr m_false;
 };
 
 class Negate : public Node
@@ -358,13 +441,25 @@ NodePtr substr(NodePtr argument, int start, int length)
 {
     return std::make_unique<Substr>(std::move(argument), start, length);
 }
-NodePtr trim(NodePtr argument)
+NodePtr right(NodePtr argument, int length)
 {
-    return std::make_unique<Trim>(std::move(argument));
+    return std::make_unique<Right>(std::move(argument), length);
+}
+NodePtr trim(NodePtr argument, bool leading, bool trailing)
+{
+    return std::make_unique<Trim>(std::move(argument), leading, trailing);
 }
 NodePtr dtos(NodePtr argument)
 {
     return std::make_unique<Dtos>(std::move(argument));
+}
+NodePtr dtoc(NodePtr argument)
+{
+    return std::make_unique<Dtoc>(std::move(argument));
+}
+NodePtr iif(NodePtr condition, NodePtr whenTrue, NodePtr whenFalse)
+{
+    return std::make_unique<Iif>(std::move(condition), std::move(whenTrue), std::move(whenFalse));
 }
 NodePtr negate(NodePtr argument)
 {

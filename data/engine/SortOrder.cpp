@@ -1,22 +1,33 @@
 #include "SortOrder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace dbase {
 
 namespace {
 
-// A text key as big-endian 64-bit words: comparing the words in turn as numbers
-// compares the bytes as unsigned, without a call to memcmp per comparison.
-void toWords(const std::string &key, std::uint64_t *words, std::size_t wordCount)
+constexpr std::size_t WordBytes = sizeof(std::uint64_t);
+constexpr std::size_t LineWords = 64 / WordBytes; // words of a cache line
+
+// Eight bytes as a big-endian number: comparing such words in turn compares the bytes
+// as unsigned, without a call to memcmp per comparison.
+std::uint64_t bigEndianWord(const unsigned char *bytes)
 {
-    for (std::size_t w = 0; w < wordCount; ++w) {
-        std::uint64_t word = 0;
-        for (std::size_t i = w * 8; i < w * 8 + 8; ++i)
-            word = (word << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
-        words[w] = word;
-    }
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, WordBytes);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
+bool isAscii(const std::string &text)
+{
+    unsigned char any = 0;
+    for (const char c : text)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
 }
 
 struct NumberEntry
@@ -27,46 +38,128 @@ struct NumberEntry
 
 struct TextEntry
 {
-    std::uint64_t prefix; // the key's first word
-    std::uint32_t index;  // into the key words and the list of live records
+    static constexpr std::uint32_t Plain = 0xFFFFFFFF; // folding leaves the key as it is
+    std::uint64_t prefix;                              // the sort form's first word
+    std::uint32_t index; // into the sort forms and the list of candidates
+    std::uint32_t slot;  // of the key's stored bytes in TextForms::stored, or Plain
 };
 
-std::vector<std::uint32_t> liveRecords(const RecordSource &source)
+struct TextForms
 {
-    std::vector<std::uint32_t> live;
-    live.reserve(source.storedCount());
-    for (std::uint32_t recno = 1; recno <= source.storedCount(); ++recno)
-        if (!source.isDeleted(recno))
-            live.push_back(recno);
-    return live;
+    std::vector<std::uint64_t> storage;
+    std::uint64_t *words = nullptr;    // in storage: the folded parts
+    std::size_t wordCount = 0;         // a record
+    std::vector<std::uint64_t> stored; // storedWords a slot
+    std::size_t storedWords = 0;
+};
+
+// The candidates' keys for the sort: the folded part of each sort form as words,
+// wordCount a record, the first at a cache line's start, and the entries that the
+// sort moves. The folded part takes whole words: first as few as the key size needs
+// (their spare bytes leave room for a ß or two); when a key's folded text is longer,
+// the forms are written again with room for the longest. The stored part of the sort
+// form is kept (as words too) only for the keys that folding changes (in byte order:
+// none).
+TextForms textForms(const KeyExpression &expression, const RecordSource &source,
+                    const std::vector<std::uint32_t> &records, std::vector<TextEntry> &entries)
+{
+    const std::size_t keySize = std::size_t(expression.keySize());
+    const Collation &collation = expression.collation();
+    std::size_t foldedWidth = keySize;
+    TextForms forms;
+    forms.storedWords = (keySize + WordBytes - 1) / WordBytes;
+    while (true) {
+        foldedWidth = (foldedWidth + WordBytes - 1) / WordBytes * WordBytes;
+        forms.wordCount = foldedWidth / WordBytes;
+        std::vector<unsigned char> form(collation.sortKeySize(keySize, foldedWidth) + WordBytes);
+        forms.storage.assign(records.size() * forms.wordCount + LineWords, 0);
+        const auto address = reinterpret_cast<std::uintptr_t>(forms.storage.data());
+        forms.words =
+            forms.storage.data() + (LineWords - address / WordBytes % LineWords) % LineWords;
+        forms.stored.clear();
+        entries.resize(records.size());
+        std::string scratch;
+        std::size_t widest = 0;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            expression.evaluateText(source.recordData(records[i]), scratch);
+            std::uint32_t slot = TextEntry::Plain;
+            if (!collation.foldsLetters() || isAscii(scratch)) {
+                // Folding leaves ASCII as it is: the folded part is the text itself.
+                std::memcpy(form.data(), scratch.data(), keySize);
+                std::memset(form.data() + keySize, ' ', foldedWidth - keySize);
+            } else {
+                const std::size_t folded =
+                    collation.sortKey(scratch, keySize, foldedWidth, form.data());
+                widest = std::max(widest, folded);
+                const unsigned char *stored = form.data() + foldedWidth;
+                if (folded != keySize || std::memcmp(form.data(), stored, keySize) != 0) {
+                    slot = std::uint32_t(forms.stored.size() / forms.storedWords);
+                    for (std::size_t w = 0; w < forms.storedWords; ++w)
+                        forms.stored.push_back(bigEndianWord(stored + w * WordBytes));
+                }
+            }
+            std::uint64_t *words = forms.words + i * forms.wordCount;
+            for (std::size_t w = 0; w < forms.wordCount; ++w)
+                words[w] = bigEndianWord(form.data() + w * WordBytes);
+            entries[i] = {words[0], std::uint32_t(i), slot};
+        }
+        if (widest <= foldedWidth || !collation.foldsLetters())
+            return forms;
+        foldedWidth = widest;
+    }
 }
 
 } // namespace
 
 SortOrder::SortOrder(const RecordSource &source, std::shared_ptr<const KeyExpression> expression,
-                     bool descending)
-    : m_source(source), m_expression(std::move(expression)), m_descending(descending)
+                     const Options &options)
+    : m_source(source), m_expression(std::move(expression)), m_condition(options.condition),
+      m_descending(options.descending != m_expression->isDescending()), m_unique(options.unique)
 {
 }
 
 std::shared_ptr<const SortOrder> SortOrder::build(const RecordSource &source,
                                                   std::shared_ptr<const KeyExpression> expression,
-                                                  bool descending)
+                                                  const Options &options)
 {
-    std::shared_ptr<SortOrder> order(new SortOrder(source, std::move(expression), descending));
+    std::shared_ptr<SortOrder> order(new SortOrder(source, std::move(expression), options));
+    const std::vector<std::uint32_t> records = order->candidates();
     if (order->m_expression->isNumeric())
-        order->sortByNumber();
+        order->sortByNumber(records);
     else
-        order->sortByText();
+        order->sortByText(records);
+    if (order->m_unique)
+        order->dropDeleted();
     return order;
 }
 
-void SortOrder::sortByNumber()
+std::shared_ptr<const SortOrder> SortOrder::build(const RecordSource &source,
+                                                  std::shared_ptr<const KeyExpression> expression)
 {
-    const std::vector<std::uint32_t> live = liveRecords(m_source);
+    return build(source, std::move(expression), Options());
+}
+
+// The records that may enter the order. Without a unique key, deleted records are left
+// out at once; with one they take part in choosing each key's record.
+std::vector<std::uint32_t> SortOrder::candidates() const
+{
+    std::vector<std::uint32_t> records;
+    records.reserve(m_source.storedCount());
+    for (std::uint32_t recno = 1; recno <= m_source.storedCount(); ++recno) {
+        if (!m_unique && m_source.isDeleted(recno))
+            continue;
+        if (m_condition && !m_condition->isTrue(m_source.recordData(recno)))
+            continue;
+        records.push_back(recno);
+    }
+    return records;
+}
+
+void SortOrder::sortByNumber(const std::vector<std::uint32_t> &records)
+{
     std::vector<NumberEntry> entries;
-    entries.reserve(live.size());
-    for (std::uint32_t recno : live)
+    entries.reserve(records.size());
+    for (std::uint32_t recno : records)
         entries.push_back({m_expression->evaluateNumber(m_source.recordData(recno)), recno});
     const bool descending = m_descending;
     std::sort(entries.begin(), entries.end(),
@@ -76,38 +169,95 @@ void SortOrder::sortByNumber()
                   return a.recno < b.recno;
               });
     m_records.reserve(entries.size());
-    for (const NumberEntry &e : entries)
-        m_records.push_back(e.recno);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!m_unique || i == 0 || entries[i].key != entries[i - 1].key)
+            m_records.push_back(entries[i].recno);
 }
 
-void SortOrder::sortByText()
+namespace {
+
+// The order of the sort forms, without the words of the stored part that the folded
+// part makes redundant: of two keys that tie on the folded part, one that folding
+// leaves as it is has bytes below the other's (where they first differ it has the
+// base letter, the other an accented one, above 0x7F), and two such keys have the
+// same bytes. Equal keys, which are common, so cost no more than in byte order.
+template <bool AnyStored> class FormOrder
 {
-    const std::vector<std::uint32_t> live = liveRecords(m_source);
-    const std::size_t wordCount = (std::size_t(m_expression->keySize()) + 7) / 8;
-    std::vector<std::uint64_t> words(live.size() * wordCount);
-    std::vector<TextEntry> entries(live.size());
-    std::string scratch;
-    for (std::size_t i = 0; i < live.size(); ++i) {
-        m_expression->evaluateText(m_source.recordData(live[i]), scratch);
-        toWords(scratch, words.data() + i * wordCount, wordCount);
-        entries[i] = {words[i * wordCount], std::uint32_t(i)};
+public:
+    explicit FormOrder(const TextForms &forms)
+        : m_words(forms.words), m_wordCount(forms.wordCount), m_stored(forms.stored.data()),
+          m_storedWords(forms.storedWords)
+    {
     }
-    const std::uint64_t *base = words.data();
-    const bool descending = m_descending;
-    std::sort(entries.begin(), entries.end(), [=](const TextEntry &a, const TextEntry &b) {
+    // <0, 0, >0 as the sort forms compare. Stored slots are unique: two entries with
+    // the same slot are both plain.
+    int operator()(const TextEntry &a, const TextEntry &b) const
+    {
         std::uint64_t x = a.prefix;
         std::uint64_t y = b.prefix;
-        for (std::size_t w = 1; x == y && w < wordCount; ++w) {
-            x = base[std::size_t(a.index) * wordCount + w];
-            y = base[std::size_t(b.index) * wordCount + w];
+        const std::uint64_t *wa = m_words + std::size_t(a.index) * m_wordCount;
+        const std::uint64_t *wb = m_words + std::size_t(b.index) * m_wordCount;
+        for (std::size_t w = 1; x == y && w < m_wordCount; ++w) {
+            x = wa[w];
+            y = wb[w];
         }
         if (x != y)
-            return descending ? x > y : x < y;
+            return x < y ? -1 : 1;
+        if (!AnyStored || a.slot == b.slot)
+            return 0;
+        if (a.slot == TextEntry::Plain || b.slot == TextEntry::Plain)
+            return a.slot == TextEntry::Plain ? -1 : 1;
+        const std::uint64_t *sa = m_stored + std::size_t(a.slot) * m_storedWords;
+        const std::uint64_t *sb = m_stored + std::size_t(b.slot) * m_storedWords;
+        for (std::size_t w = 0; w < m_storedWords; ++w)
+            if (sa[w] != sb[w])
+                return sa[w] < sb[w] ? -1 : 1;
+        return 0;
+    }
+
+private:
+    const std::uint64_t *m_words;
+    std::size_t m_wordCount;
+    const std::uint64_t *m_stored;
+    std::size_t m_storedWords;
+};
+
+// Sorts the entries (equal keys by record number) and answers the candidates' record
+// numbers in that order, of a unique key only the first.
+template <bool AnyStored>
+void sortEntries(std::vector<TextEntry> &entries, const FormOrder<AnyStored> &order,
+                 bool descending, bool unique, const std::vector<std::uint32_t> &records,
+                 std::vector<std::uint32_t> &sorted)
+{
+    std::sort(entries.begin(), entries.end(), [&](const TextEntry &a, const TextEntry &b) {
+        if (const int c = order(a, b))
+            return (c < 0) != descending;
         return a.index < b.index;
     });
-    m_records.reserve(entries.size());
-    for (const TextEntry &e : entries)
-        m_records.push_back(live[e.index]);
+    sorted.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!unique || i == 0 || order(entries[i], entries[i - 1]) != 0)
+            sorted.push_back(records[entries[i].index]);
+}
+
+} // namespace
+
+void SortOrder::sortByText(const std::vector<std::uint32_t> &records)
+{
+    std::vector<TextEntry> entries;
+    const TextForms forms = textForms(*m_expression, m_source, records, entries);
+    if (forms.stored.empty())
+        sortEntries(entries, FormOrder<false>(forms), m_descending, m_unique, records, m_records);
+    else
+        sortEntries(entries, FormOrder<true>(forms), m_descending, m_unique, records, m_records);
+}
+
+void SortOrder::dropDeleted()
+{
+    m_records.erase(std::remove_if(m_records.begin(), m_records.end(),
+                                   [this](std::uint32_t r) { return m_source.isDeleted(r); }),
+                    m_records.end());
+    m_records.shrink_to_fit();
 }
 
 Key SortOrder::keyAt(std::size_t place) const
@@ -117,7 +267,7 @@ Key SortOrder::keyAt(std::size_t place) const
 
 int SortOrder::compareInOrder(const Key &a, const Key &b) const
 {
-    const int c = KeyExpression::compare(a, b);
+    const int c = m_expression->compare(a, b);
     return m_descending ? -c : c;
 }
 
@@ -127,6 +277,7 @@ std::optional<std::size_t> SortOrder::placeOf(std::uint32_t recno) const
         return std::nullopt;
     const Key key = m_expression->evaluate(m_source.recordData(recno));
     // The order is strict on (key, record number): find the first place not before it.
+    // A record that the FOR condition or the unique key left out is not found there.
     std::size_t low = 0;
     std::size_t high = m_records.size();
     while (low < high) {

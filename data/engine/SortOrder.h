@@ -17,13 +17,28 @@ namespace dbase {
 class SortOrder
 {
 public:
-    // Sorts the live (not deleted) records of source by the expression's key,
-    // ascending (descending if asked); equal keys keep record-number order.
+    // What a tag header adds to its key expression.
+    struct Options
+    {
+        bool descending = false; // the tag's flag; a DESCEND() key turns the order once more
+        bool unique = false;     // one record per key: the first in record order
+        std::shared_ptr<const KeyExpression> condition; // FOR: only records that meet it
+    };
+
+    // Sorts the live (not deleted) records of source by the expression's key (texts
+    // by its collation), ascending or descending; equal keys keep record-number order.
+    // As dBASE keeps its index, the FOR condition and the choice of a unique key's
+    // record are decided over every stored record, deleted ones included; deleted
+    // records are then left out.
     static std::shared_ptr<const SortOrder> build(const RecordSource &source,
                                                   std::shared_ptr<const KeyExpression> expression,
-                                                  bool descending);
+                                                  const Options &options);
+    // Ascending, every live record.
+    static std::shared_ptr<const SortOrder> build(const RecordSource &source,
+                                                  std::shared_ptr<const KeyExpression> expression);
 
     std::size_t size() const { return m_records.size(); }
+    bool isDescending() const { return m_descending; }
     // 1-based record number at a place (0..size()-1).
     std::uint32_t recordAt(std::size_t place) const { return m_records[place]; }
     // The place of a record, if it is in the order.
@@ -39,17 +54,21 @@ public:
 
 private:
     SortOrder(const RecordSource &source, std::shared_ptr<const KeyExpression> expression,
-              bool descending);
-    // Both precompute every live record's key into a temporary vector, sort it with
-    // the record number as the tie-break, and keep only the record numbers.
-    void sortByNumber();
-    void sortByText();
+              const Options &options);
+    std::vector<std::uint32_t> candidates() const;
+    // Both precompute every candidate's key into a temporary vector, sort it with the
+    // record number as the tie-break, and keep only the record numbers.
+    void sortByNumber(const std::vector<std::uint32_t> &records);
+    void sortByText(const std::vector<std::uint32_t> &records);
+    void dropDeleted();
     Key keyAt(std::size_t place) const;
     int compareInOrder(const Key &a, const Key &b) const;
 
     const RecordSource &m_source;
     std::shared_ptr<const KeyExpression> m_expression;
+    std::shared_ptr<const KeyExpression> m_condition;
     bool m_descending = false;
+    bool m_unique = false;
     std::vector<std::uint32_t> m_records;
 };
 

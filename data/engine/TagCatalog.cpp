@@ -81,20 +81,38 @@ int TagCatalog::find(const std::string &indexFile, const std::string &tagName) c
 Status TagCatalog::order(int i, std::shared_ptr<const SortOrder> &order, std::string &problem)
 {
     auto &slot = m_orders.at(static_cast<std::size_t>(i));
-    if (!slot) {
-        const MdxTag &tag = m_tags[static_cast<std::size_t>(i)];
-        try {
-            auto expression = KeyExpression::parse(tag.expression, m_source.fields());
-            slot = SortOrder::build(m_source, std::move(expression), tag.descending);
-        } catch (const KeyExpressionError &e) {
-            problem = "Index " + tag.name + ": " + e.what();
-            return status::BadKeyExpression;
-        } catch (const std::bad_alloc &) {
-            problem = "Index " + tag.name + ": nicht genügend Speicher für die Sortierung.";
-            return status::OutOfMemory;
-        }
-    }
+    if (!slot)
+        if (const Status s = buildOrder(m_tags[static_cast<std::size_t>(i)], slot, problem);
+            s != status::Ok)
+            return s;
     order = slot;
+    return status::Ok;
+}
+
+// A FOR flag with an empty expression filters nothing.
+Status TagCatalog::buildOrder(const MdxTag &tag, std::shared_ptr<const SortOrder> &order,
+                              std::string &problem) const
+{
+    const char *part = "";
+    try {
+        SortOrder::Options options;
+        options.descending = tag.descending;
+        options.unique = tag.unique;
+        if (!trimmed(tag.forExpression).empty()) {
+            part = "FOR-Bedingung: ";
+            options.condition =
+                KeyExpression::parseCondition(tag.forExpression, m_source.fields(), m_collation);
+            part = "";
+        }
+        auto expression = KeyExpression::parse(tag.expression, m_source.fields(), m_collation);
+        order = SortOrder::build(m_source, std::move(expression), options);
+    } catch (const KeyExpressionError &e) {
+        problem = "Index " + tag.name + ": " + part + e.what();
+        return status::BadKeyExpression;
+    } catch (const std::bad_alloc &) {
+        problem = "Index " + tag.name + ": nicht genügend Speicher für die Sortierung.";
+        return status::OutOfMemory;
+    }
     return status::Ok;
 }
 

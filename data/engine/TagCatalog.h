@@ -1,8 +1,11 @@
 // The index tags available to one open table, from its index files, and the
 // orders built from them. An order is built in memory from the tag's key
-// expression the first time it is made active, and kept for the table's lifetime.
+// expression, FOR condition and unique and descending flags the first time it is
+// made active, and kept for the table's lifetime. Text keys compare by the
+// collation of the table's language driver.
 #pragma once
 
+#include "Collation.h"
 #include "EngineTypes.h"
 #include "MdxIndex.h"
 #include "RecordSource.h"
@@ -17,7 +20,10 @@ namespace dbase {
 class TagCatalog
 {
 public:
-    explicit TagCatalog(const RecordSource &source) : m_source(source) {}
+    TagCatalog(const RecordSource &source, const Collation &collation)
+        : m_source(source), m_collation(collation)
+    {
+    }
 
     // Reads the tags of the index file at path; fileName is the name the table's
     // directory holds it under. Answers readMdxTags' status, with problem.
@@ -37,7 +43,11 @@ public:
 private:
     IndexDesc describe(const MdxTag &tag, const std::string &fileName) const;
 
+    Status buildOrder(const MdxTag &tag, std::shared_ptr<const SortOrder> &order,
+                      std::string &problem) const;
+
     const RecordSource &m_source;
+    Collation m_collation;
     std::vector<std::string> m_files;
     std::vector<IndexDesc> m_descs;
     std::vector<MdxTag> m_tags;

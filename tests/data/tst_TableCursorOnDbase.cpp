@@ -2,8 +2,10 @@
 // table writer into a temporary directory, opened, walked, re-ordered and searched.
 #include "DatabaseErrors.h"
 #include "DbaseEngine.h"
+#include "DbfFile.h"
 #include "DbfFixture.h"
 #include "FakeView.h"
+#include "MdxWriter.h"
 #include "TableCursor.h"
 #include "TableWriter.h"
 
@@ -64,12 +66,14 @@ private slots:
     void initTestCase();
     void walkInNameOrder();
     void switchKeepsRecordAndSearchFinds();
+    void filteredAndUniqueTags();
     void displayTextsFromFile();
     void displayTextsOfEveryType();
     void missingTableIsEngineError();
 
 private:
-    std::unique_ptr<TableCursor> openTable(dbase::Engine &engine, fake::FakeView *view = nullptr);
+    std::unique_ptr<TableCursor> openTable(dbase::Engine &engine, fake::FakeView *view = nullptr,
+                                           const QString &subdirectory = {});
     QTemporaryDir m_dir;
 };
 
@@ -86,11 +90,12 @@ void tst_TableCursorOnDbase::initTestCase()
 }
 
 std::unique_ptr<TableCursor> tst_TableCursorOnDbase::openTable(dbase::Engine &engine,
-                                                               fake::FakeView *view)
+                                                               fake::FakeView *view,
+                                                               const QString &subdirectory)
 {
     auto t = std::make_unique<TableCursor>(engine);
     t->setTableName(QStringLiteral("CD_GIS.DBF"));
-    t->setDirectory(m_dir.path());
+    t->setDirectory(QDir(m_dir.path()).filePath(subdirectory));
     t->setIndexFiles({QStringLiteral("CD_GIS.MDX")});
     if (view)
         t->attachView(view);
@@ -145,6 +150,54 @@ void tst_TableCursorOnDbase::switchKeepsRecordAndSearchFinds()
                  QString::fromUtf8(found));
         QVERIFY(!t->atStart() && !t->atEnd());
     }
+}
+
+// The table again, with a production index of a FOR tag and a unique tag beside the
+// name tag. Switching to one of them from a record it lacks puts the cursor on the
+// order's first record; the count is the number of records a walk visits.
+void tst_TableCursorOnDbase::filteredAndUniqueTags()
+{
+    const QDir dir(m_dir.path());
+    QVERIFY(dir.mkpath("filtered"));
+    for (const char *name : {"CD_GIS.DBF", "CD_GIS.DBT"})
+        QVERIFY(QFile::copy(dir.filePath(name), dir.filePath(QStringLiteral("filtered/") + name)));
+    std::unique_ptr<dbase::DbfFile> file;
+    std::string error;
+    QCOMPARE(dbase::DbfFile::open(dir.filePath("filtered/CD_GIS.DBF").toStdString(), file, error),
+             dbase::status::Ok);
+    MdxTagSpec high{"HOCH", "KLEINGEM", "VAL(MIN) >= 40"};
+    MdxTagSpec once{"EINMAL", "BEZIRK"};
+    once.unique = true;
+    QVERIFY2(writeMdx(dir.filePath("filtered/CD_GIS.MDX").toStdString(), "CD_GIS", *file,
+                      dbase::Collation(), {{"KLEINGEM", "KLEINGEM"}, high, once}, error),
+             error.c_str());
+
+    auto engine = dbase::createDbaseEngine();
+    fake::FakeView view(2);
+    auto t = openTable(*engine, &view, QStringLiteral("filtered"));
+    QCOMPARE(t->recordNumber(), 5); // Amstetten: no MIN, not in HOCH
+    t->setIndexName(QStringLiteral("HOCH"));
+    QCOMPARE(t->recordNumber(), 6); // Linz, the order's first
+    QCOMPARE(t->windowCount(), 2);
+    const int total = t->recordTotal();
+    QStringList names;
+    for (int steps = 0; !t->atEnd() && steps < 10; ++steps) {
+        names << t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText();
+        t->stepForward();
+    }
+    QCOMPARE(names, (QStringList{"Linz", "Wien", "Wiener Neustadt"}));
+    QCOMPARE(total, int(names.size()));
+    QCOMPARE(t->stepBy(-100), -2);
+    QVERIFY(t->atStart());
+
+    t->setIndexName(QStringLiteral("KLEINGEM")); // Linz is in every whole order
+    QCOMPARE(t->recordNumber(), 6);
+    QCOMPARE(t->recordTotal(), kTownCount);
+    t->setIndexName(QStringLiteral("EINMAL")); // one district: its first record, Wien
+    QCOMPARE(t->recordNumber(), 1);
+    QCOMPARE(t->recordTotal(), 1);
+    QCOMPARE(t->stepBy(1), 0);
+    QVERIFY(t->atEnd());
 }
 
 void tst_TableCursorOnDbase::displayTextsFromFile()

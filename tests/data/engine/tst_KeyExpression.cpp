@@ -1,10 +1,13 @@
-// Key expressions: parsing, evaluation against records, the exact error messages,
-// key comparison and the BCD encoding of numeric keys.
+// Key expressions: parsing, evaluation against records, the exact error messages, key
+// comparison with its sort form, and the BCD encoding of numeric keys. FOR conditions:
+// tst_KeyNodeLogic.
 #include "BcdNumber.h"
 #include "KeyExpression.h"
 #include "MemoryTable.h"
 
 #include <QtTest>
+
+#include <cstring>
 
 using dbase::Key;
 using dbase::KeyExpression;
@@ -20,8 +23,23 @@ MemoryTable fixtureTable()
         .field("KLASSE", 'N', 4)
         .field("BETRAG", 'N', 8, 2)
         .field("DATUM", 'D', 8)
-        .field("NOTIZ", 'M', 10);
+        .field("NOTIZ", 'M', 10)
+        .field("AKTIV", 'L', 1);
     return t;
+}
+
+// Record values as Latin-1 bytes (cp1252 for the texts of these tests).
+std::vector<std::string> valuesOf(const QStringList &record)
+{
+    std::vector<std::string> values;
+    for (const QString &v : record)
+        values.push_back(v.toLatin1().toStdString());
+    return values;
+}
+
+int sign(int c)
+{
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 QByteArray bytes(const std::string &s)
@@ -46,6 +64,7 @@ private slots:
     void facts();
     void compareTexts_data();
     void compareTexts();
+    void numberSortForm();
     void bcdEncoding_data();
     void bcdEncoding();
     void bcdDecodesOtherWriters();
@@ -95,6 +114,35 @@ void tst_KeyExpression::textKeys_data()
     QTest::newRow("text literal, double quotes") << "\"ab\"" << wien << QByteArray("ab");
     QTest::newRow("DTOS") << "DTOS(DATUM)" << wien << QByteArray("20240131");
     QTest::newRow("blanks around tokens") << "  UPPER( NAME ) " << wien << QByteArray("WIEN      ");
+    QTest::newRow("DTOC: MM/DD/YY") << "DTOC(DATUM)" << wien << QByteArray("01/31/24");
+    QTest::newRow("DTOC of a blank date")
+        << "DTOC(DATUM)" << QStringList{} << QByteArray("  /  /  ");
+    QTest::newRow("LEFT") << "LEFT(NAME,3)" << wien << QByteArray("wie");
+    QTest::newRow("LEFT cut to the text")
+        << "LEFT(POT,9)" << QStringList{"", "", "ab"} << QByteArray("ab   ");
+    QTest::newRow("RIGHT of a field keeps its blanks")
+        << "RIGHT(NAME,3)" << wien << QByteArray("   ");
+    QTest::newRow("RIGHT of a trimmed text")
+        << "RIGHT(TRIM(NAME),3)+'|'" << wien << QByteArray("ien|");
+    QTest::newRow("RIGHT longer than the trimmed text")
+        << "RIGHT(TRIM(POT),4)+'|'" << QStringList{"", "", "ab"} << QByteArray("ab|  ");
+    QTest::newRow("LTRIM") << "LTRIM(POT)+'|'" << QStringList{"", "", "  ab"}
+                           << QByteArray("ab |  ");
+    QTest::newRow("ALLTRIM") << "ALLTRIM(POT)+'|'" << QStringList{"", "", " ab"}
+                             << QByteArray("ab|   ");
+    QTest::newRow("IIF: the wider branch's width, blank-filled")
+        << "IIF(KLASSE>5,'ja',NAME)+'|'" << wien << QByteArray("ja        |");
+    QTest::newRow("IIF: the other branch")
+        << "IIF(KLASSE<5,'ja',NAME)+'|'" << wien << QByteArray("wien      |");
+    QTest::newRow("IIF on a text comparison with the left side longer")
+        << "IIF(NAME='wi','W','-')" << wien << QByteArray("W");
+    QTest::newRow("IIF on a logical field")
+        << "IIF(AKTIV,'a','i')" << QStringList{"", "", "", "", "", "", "", "y"} << QByteArray("a");
+    QTest::newRow("IIF on DELETED()") << "IIF(DELETED(),'d','l')" << wien << QByteArray("l");
+    QTest::newRow("logical field as the whole key: its byte")
+        << "AKTIV" << QStringList{"", "", "", "", "", "", "", "?"} << QByteArray("?");
+    QTest::newRow("DESCEND keeps the key")
+        << "DESCEND(UPPER(NAME))" << wien << QByteArray("WIEN      ");
 }
 
 void tst_KeyExpression::textKeys()
@@ -104,10 +152,7 @@ void tst_KeyExpression::textKeys()
     QFETCH(QByteArray, key);
 
     MemoryTable table = fixtureTable();
-    std::vector<std::string> values;
-    for (const QString &v : record)
-        values.push_back(v.toLatin1().toStdString());
-    table.row(values);
+    table.row(valuesOf(record));
     const auto expr = KeyExpression::parse(expression.toLatin1().toStdString(), table.fields());
     QVERIFY(!expr->isNumeric());
     QCOMPARE(expr->keySize(), key.size());
@@ -195,6 +240,9 @@ void tst_KeyExpression::numericKeys_data()
     QTest::newRow("VAL of a trimmed concatenation") << "VAL(TRIM(POT)+'9')"
                                                     << "12"
                                                     << "" << 129.0;
+    QTest::newRow("IIF of numbers") << "IIF(VAL(POT)>=KLASSE,VAL(POT),-KLASSE)"
+                                    << "3"
+                                    << "4" << -4.0;
 }
 
 void tst_KeyExpression::numericKeys()
@@ -293,6 +341,51 @@ void tst_KeyExpression::errors_data()
                                     << "Die Schlüssellänge 0 liegt außerhalb von 1 bis 100 Bytes.";
     QTest::newRow("expression longer than 220 characters")
         << QString(221, QLatin1Char('(')) << "Der Indexausdruck ist länger als 220 Zeichen.";
+    QTest::newRow("a dBASE function not known here")
+        << "SOUNDEX(NAME)"
+        << "An Position 1: unbekannte Funktion SOUNDEX.";
+    QTest::newRow("unknown dot operator") << "AKTIV .XOR. AKTIV"
+                                          << "An Position 7: unbekannter Operator '.XOR.'.";
+    QTest::newRow("unterminated dot operator") << "AKTIV .AND"
+                                               << "An Position 7: unerwartetes Zeichen '.'.";
+    QTest::newRow("comparison of a text and a number")
+        << "NAME = KLASSE"
+        << "An Position 6: '=' verlangt zwei Werte derselben Art.";
+    QTest::newRow("ordering logical values") << "AKTIV < .T."
+                                             << "An Position 7: '<' ordnet keine Wahrheitswerte.";
+    QTest::newRow("$ on numbers") << "KLASSE $ KLASSE"
+                                  << "An Position 8: '$' verlangt zwei Texte.";
+    QTest::newRow(".AND. on a text") << "AKTIV .AND. NAME"
+                                     << "An Position 7: '.AND.' verlangt zwei Wahrheitswerte.";
+    QTest::newRow(".NOT. on a number") << ".NOT. KLASSE"
+                                       << "An Position 1: '.NOT.' verlangt einen Wahrheitswert.";
+    QTest::newRow("logical field in a concatenation")
+        << "NAME+AKTIV"
+        << "An Position 5: '+' verlangt zwei Zahlen oder zwei Texte.";
+    QTest::newRow("IIF branches of two kinds")
+        << "IIF(AKTIV,NAME,KLASSE)"
+        << "An Position 11: IIF erwartet für Argument 2 und 3 Werte derselben Art.";
+    QTest::newRow("IIF condition not logical")
+        << "IIF(NAME,NAME,NAME)"
+        << "An Position 5: IIF erwartet einen Wahrheitswert als Argument 1.";
+    QTest::newRow("IIF with two arguments") << "IIF(AKTIV,NAME)"
+                                            << "An Position 1: IIF erwartet 3 Argumente.";
+    QTest::newRow("IIF with four arguments") << "IIF(AKTIV,NAME,NAME,NAME)"
+                                             << "An Position 1: IIF erwartet 3 Argumente.";
+    QTest::newRow("LEFT without length") << "LEFT(NAME)"
+                                         << "An Position 1: LEFT erwartet 2 Argumente.";
+    QTest::newRow("RIGHT length not constant")
+        << "RIGHT(NAME,KLASSE)"
+        << "An Position 12: RIGHT erwartet eine ganze Zahl als Argument 2.";
+    QTest::newRow("DTOC of a text") << "DTOC(NAME)"
+                                    << "An Position 6: DTOC erwartet ein Datum als Argument 1.";
+    QTest::newRow("DELETED with an argument") << "DELETED(NAME)"
+                                              << "An Position 1: DELETED erwartet kein Argument.";
+    QTest::newRow("DESCEND inside the key")
+        << "NAME+DESCEND(KLEIN)"
+        << "An Position 6: DESCEND() muss den ganzen Schlüsselausdruck umschließen.";
+    QTest::newRow("text after DESCEND()") << "DESCEND(NAME)+KLEIN"
+                                          << "An Position 14: unerwarteter Text '+KLEIN'.";
 }
 
 void tst_KeyExpression::errors()
@@ -322,6 +415,8 @@ void tst_KeyExpression::facts_data()
     QTest::newRow("field in parentheses is an expression") << "(KLEIN)" << 0 << false << 10;
     QTest::newRow("function") << "VAL(POT)" << 0 << true << 12;
     QTest::newRow("concatenation") << "NAME+POT" << 0 << false << 15;
+    QTest::newRow("logical field: a one-byte text key") << "AKTIV" << 8 << false << 1;
+    QTest::newRow("IIF of texts: the wider") << "IIF(AKTIV,POT,NAME)" << 0 << false << 10;
 }
 
 void tst_KeyExpression::facts()
@@ -343,40 +438,68 @@ void tst_KeyExpression::facts()
 
 void tst_KeyExpression::compareTexts_data()
 {
+    QTest::addColumn<int>("driver");
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<int>("sign");
 
     QTest::newRow("shorter text is padded with blanks")
-        << QByteArray("wien") << QByteArray("wien   ") << 0;
-    QTest::newRow("blank before letters") << QByteArray("wien    ") << QByteArray("wiener n") << -1;
-    QTest::newRow("prefix against a longer text") << QByteArray("wiene") << QByteArray("wien") << 1;
+        << 0x57 << QByteArray("wien") << QByteArray("wien   ") << 0;
+    QTest::newRow("blank before letters")
+        << 0x57 << QByteArray("wien    ") << QByteArray("wiener n") << -1;
+    QTest::newRow("prefix against a longer text")
+        << 0x57 << QByteArray("wiene") << QByteArray("wien") << 1;
     QTest::newRow("capitals before small letters")
-        << QByteArray("Zell") << QByteArray("aach") << -1;
-    QTest::newRow("bytes compare unsigned") << QByteArray("\xE4rger") << QByteArray("zell") << 1;
-    QTest::newRow("control byte below blank") << QByteArray("ab\x01") << QByteArray("ab") << -1;
+        << 0x57 << QByteArray("Zell") << QByteArray("aach") << -1;
+    QTest::newRow("bytes compare unsigned")
+        << 0x57 << QByteArray("\xE4rger") << QByteArray("zell") << 1;
+    QTest::newRow("control byte below blank")
+        << 0x57 << QByteArray("ab\x01") << QByteArray("ab") << -1;
+    // KeyExpression compares by its collation: ä as a before z.
+    QTest::newRow("cp1252 with a folding driver")
+        << 0x58 << QByteArray("\xE4rger") << QByteArray("zell") << -1;
 }
 
+// Both ways round, and the sort forms agree.
 void tst_KeyExpression::compareTexts()
 {
+    QFETCH(int, driver);
     QFETCH(QByteArray, a);
     QFETCH(QByteArray, b);
     QFETCH(int, sign);
 
+    const auto expr = KeyExpression::parse("NAME", fixtureTable().fields(),
+                                           dbase::Collation::forLanguageDriver(driver));
     Key ka;
     ka.text = a.toStdString();
     Key kb;
     kb.text = b.toStdString();
-    QCOMPARE(KeyExpression::compare(ka, kb), sign);
-    QCOMPARE(KeyExpression::compare(kb, ka), -sign);
+    QCOMPARE(expr->compare(ka, kb), sign);
+    QCOMPARE(expr->compare(kb, ka), -sign);
+    std::vector<unsigned char> fa(expr->sortKeySize());
+    std::vector<unsigned char> fb(expr->sortKeySize());
+    expr->sortKey(ka, fa.data());
+    expr->sortKey(kb, fb.data());
+    QCOMPARE(::sign(std::memcmp(fa.data(), fb.data(), fa.size())), sign);
+}
 
-    Key low;
-    low.numeric = true;
-    low.number = -1e9;
-    Key high = low;
-    high.number = 0.5;
-    QCOMPARE(KeyExpression::compare(low, high), -1);
-    QCOMPARE(KeyExpression::compare(high, high), 0);
+// Numbers: the sort form orders as the values do.
+void tst_KeyExpression::numberSortForm()
+{
+    const auto number = KeyExpression::parse("VAL(POT)", fixtureTable().fields());
+    const double values[] = {-1e15, -3.5, -0.001, -0.0, 0.0, 0.001, 2.0, 1e15};
+    for (std::size_t i = 0; i + 1 < std::size(values); ++i) {
+        Key x;
+        x.numeric = true;
+        x.number = values[i];
+        Key y = x;
+        y.number = values[i + 1];
+        unsigned char fx[8];
+        unsigned char fy[8];
+        number->sortKey(x, fx);
+        number->sortKey(y, fy);
+        QCOMPARE(sign(std::memcmp(fx, fy, 8)), number->compare(x, y));
+    }
 }
 
 void tst_KeyExpression::bcdEncoding_data()

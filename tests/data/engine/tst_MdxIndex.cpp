@@ -1,6 +1,7 @@
 // The MDX writer and reader: files written by writeMdx are read back by readMdxTags
 // and walked by an independent reader (Perl XBase: index_dump and mdx_walk.pl), whose
-// record order must equal SortOrder's; damaged files give their status and problem.
+// record order must equal SortOrder's, also for a German driver's collation and for
+// FOR, unique and descending tags; damaged files give their status and problem.
 #include "KeyExpression.h"
 #include "MdxIndex.h"
 #include "MdxWriter.h"
@@ -28,7 +29,8 @@ const std::vector<MdxTagSpec> municipalityTags{{"KLEINGEM", "KLEINGEM"},
 
 // Deterministic municipalities with equal names, shared beginnings, letters and
 // blanks in the number texts, empty and negative classes; every 11th is deleted.
-MemoryTable municipalities(int count)
+// With umlauts, names also begin with cp437 umlauts, ß and their base letters.
+MemoryTable municipalities(int count, bool umlauts = false)
 {
     MemoryTable t;
     t.field("KLEINGEM", 'C', 30)
@@ -39,7 +41,10 @@ MemoryTable municipalities(int count)
         .field("JAHRESMITT", 'C', 5)
         .field("MAX", 'C', 5)
         .field("BEZIRK", 'C', 15);
-    const char *const prefixes[] = {"sankt ", "bad ", "wien", "wiener neustadt", "", "ober"};
+    const char *const plainPrefixes[] = {"sankt ", "bad ", "wien", "wiener neustadt", "", "ober"};
+    const char *const umlautPrefixes[] = {"\x84rger", "arger",  "\x8E",
+                                          "stra\xE1", "strass", "\x94"};
+    const char *const *prefixes = umlauts ? umlautPrefixes : plainPrefixes;
     const char *const states[] = {"W", "NO", "OO", "ST", "T", "K"};
     for (int i = 0; i < count; ++i) {
         const unsigned h = unsigned(i) * 2654435761u;
@@ -114,6 +119,7 @@ private slots:
     void initTestCase();
     void writtenFileReadsBack_data();
     void writtenFileReadsBack();
+    void writerHonoursTagOptions();
     void damagedFiles_data();
     void damagedFiles();
     void nameTreeLinks();
@@ -138,21 +144,26 @@ void tst_MdxIndex::writtenFileReadsBack_data()
 {
     QTest::addColumn<int>("records");
     QTest::addColumn<int>("depth"); // of the KLEINGEM and POTENTIAL trees
+    QTest::addColumn<int>("driver");
 
-    QTest::newRow("empty table") << 0 << 1;
-    QTest::newRow("one leaf per tag") << 12 << 1;
-    QTest::newRow("three-level trees") << 4500 << 3;
+    QTest::newRow("empty table") << 0 << 1 << 0x57;
+    QTest::newRow("one leaf per tag") << 12 << 1 << 0x57;
+    QTest::newRow("three-level trees") << 4500 << 3 << 0x57;
+    QTest::newRow("German driver, umlauts") << 600 << 2 << 0x0F;
 }
 
 void tst_MdxIndex::writtenFileReadsBack()
 {
     QFETCH(int, records);
     QFETCH(int, depth);
+    QFETCH(int, driver);
 
-    const MemoryTable table = municipalities(records);
+    const MemoryTable table = municipalities(records, driver != 0x57);
+    const dbase::Collation collation = dbase::Collation::forLanguageDriver(driver);
     const QString path = m_dir.filePath(QStringLiteral("T%1.MDX").arg(records));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, collation, municipalityTags, error),
+             error.c_str());
 
     std::vector<MdxTag> tags;
     std::string problem;
@@ -166,7 +177,8 @@ void tst_MdxIndex::writtenFileReadsBack()
 
     QStringList names;
     for (std::size_t i = 0; i < tags.size(); ++i) {
-        const auto expr = KeyExpression::parse(municipalityTags[i].expression, table.fields());
+        const auto expr =
+            KeyExpression::parse(municipalityTags[i].expression, table.fields(), collation);
         QCOMPARE(tags[i].name, municipalityTags[i].name);
         QCOMPARE(tags[i].expression, municipalityTags[i].expression);
         QCOMPARE(tags[i].keyType, expr->isNumeric() ? 'N' : 'C');
@@ -180,8 +192,8 @@ void tst_MdxIndex::writtenFileReadsBack()
     QCOMPARE(runPerl({"index_dump", path}).split('\n', Qt::SkipEmptyParts), names);
 
     for (const MdxTagSpec &wanted : municipalityTags) {
-        const auto expr = KeyExpression::parse(wanted.expression, table.fields());
-        const auto order = SortOrder::build(table, expr, false);
+        const auto expr = KeyExpression::parse(wanted.expression, table.fields(), collation);
+        const auto order = SortOrder::build(table, expr);
         // index_dump prints "<key bytes> <record number>" per entry, in index order.
         const QString dump =
             runPerl({"index_dump", "--tag", QString::fromStdString(wanted.name), path});
@@ -212,7 +224,7 @@ void tst_MdxIndex::writtenFileReadsBack()
                 std::find_if(municipalityTags.begin(), municipalityTags.end(),
                              [&](const MdxTagSpec &s) { return tagName.toStdString() == s.name; });
             QVERIFY(wanted != municipalityTags.end());
-            expr = KeyExpression::parse(wanted->expression, table.fields());
+            expr = KeyExpression::parse(wanted->expression, table.fields(), collation);
             QCOMPARE(line, QStringLiteral("TAG %1 type=%2 keylen=%3 expr=%4")
                                .arg(tagName, expr->isNumeric() ? "N" : "C")
                                .arg(expr->keySize())
@@ -231,6 +243,60 @@ void tst_MdxIndex::writtenFileReadsBack()
         ++checkedKeys;
     }
     QCOMPARE(checkedKeys, records * int(municipalityTags.size()));
+}
+
+// FOR, unique and descending tags: the flags and the FOR expression read back, and
+// the independent walk (deleted records included, as the index keeps them) gives the
+// order built from what was read, once the deleted records are left out.
+void tst_MdxIndex::writerHonoursTagOptions()
+{
+    const MemoryTable table = municipalities(700, true);
+    const dbase::Collation collation = dbase::Collation::forLanguageDriver(0x10);
+    MdxTagSpec filtered{"HOCH", "KLEINGEM", "VAL(MIN) > 100 .AND. .NOT. BL $ 'W NO'"};
+    MdxTagSpec unique{"EINMAL", "KLEINGEM"};
+    unique.unique = true;
+    MdxTagSpec descending{"AB", "VAL(MAX)"};
+    descending.descending = true;
+    MdxTagSpec both{"BEIDES", "BEZIRK", "KLASSE > 0"};
+    both.unique = true;
+    both.descending = true;
+    const std::vector<MdxTagSpec> specs{filtered, unique, descending, both};
+    const QString path = m_dir.filePath(QStringLiteral("OPTIONS.MDX"));
+    std::string error;
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, collation, specs, error), error.c_str());
+
+    std::vector<MdxTag> tags;
+    QCOMPARE(dbase::readMdxTags(path.toStdString(), tags, error), dbase::status::Ok);
+    QCOMPARE(tags.size(), specs.size());
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const MdxTag &tag = tags[i];
+        QCOMPARE(tag.forExpression, specs[i].forExpression);
+        QCOMPARE(tag.unique, specs[i].unique);
+        QCOMPARE(tag.descending, specs[i].descending);
+        SortOrder::Options options;
+        options.unique = tag.unique;
+        options.descending = tag.descending;
+        if (!tag.forExpression.empty())
+            options.condition =
+                KeyExpression::parseCondition(tag.forExpression, table.fields(), collation);
+        const auto order = SortOrder::build(
+            table, KeyExpression::parse(tag.expression, table.fields(), collation), options);
+        const QString dump =
+            runPerl({"index_dump", "--tag", QString::fromStdString(tag.name), path});
+        QVERIFY2(!dump.startsWith("FAILED"), qPrintable(dump));
+        QList<std::uint32_t> live;
+        int entries = 0;
+        for (const QString &line : dump.split('\n', Qt::SkipEmptyParts)) {
+            const std::uint32_t recno = line.mid(line.lastIndexOf(' ') + 1).toUInt();
+            ++entries;
+            if (!table.isDeleted(recno))
+                live << recno;
+        }
+        if (tag.unique || !tag.forExpression.empty())
+            QVERIFY2(entries < int(table.storedCount()), tag.name.c_str());
+        QVERIFY(!live.isEmpty());
+        QCOMPARE(live, liveOrder(*order));
+    }
 }
 
 void tst_MdxIndex::damagedFiles_data()
@@ -305,7 +371,7 @@ void tst_MdxIndex::damagedFiles()
     const MemoryTable table = municipalities(3);
     const QString path = m_dir.filePath(QStringLiteral("DAMAGED.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table,
+    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(),
                       {{"KLEINGEM", "KLEINGEM"}, {"MIN", "VAL(MIN)"}}, error),
              error.c_str());
     QFile file(path);
@@ -339,7 +405,9 @@ void tst_MdxIndex::nameTreeLinks()
     const MemoryTable table = municipalities(3);
     const QString path = m_dir.filePath(QStringLiteral("LINKS.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(
+        writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), municipalityTags, error),
+        error.c_str());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
@@ -358,7 +426,9 @@ void tst_MdxIndex::corruptedBytesAreReportedOrHarmless()
     const MemoryTable table = municipalities(40);
     const QString path = m_dir.filePath(QStringLiteral("FLIP.MDX"));
     std::string error;
-    QVERIFY2(writeMdx(path.toStdString(), "CD_GIS", table, municipalityTags, error), error.c_str());
+    QVERIFY2(
+        writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), municipalityTags, error),
+        error.c_str());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray original = file.readAll();
@@ -458,6 +528,9 @@ void tst_MdxIndex::writerRefusesBadTags_data()
     QTest::newRow("empty name") << ""
                                 << "BL" << 1
                                 << "Der Tag-Name '' hat nicht 1 bis 10 druckbare Zeichen.";
+    QTest::newRow("DESCEND() key")
+        << "X"
+        << "DESCEND(BL)" << 1 << "Tag X: Schlüssel mit DESCEND() schreibt dieser Index nicht.";
     QTest::newRow("48 tags") << "BL"
                              << "BL" << 48 << "Ein Index enthält höchstens 47 Tags, nicht 48.";
 }
@@ -474,12 +547,13 @@ void tst_MdxIndex::writerRefusesBadTags()
                                              {name.toStdString(), expression.toStdString()});
     const QString path = m_dir.filePath("REFUSED.MDX");
     std::string message;
-    QVERIFY(!writeMdx(path.toStdString(), "CD_GIS", table, wantedTags, message));
+    QVERIFY(
+        !writeMdx(path.toStdString(), "CD_GIS", table, dbase::Collation(), wantedTags, message));
     QCOMPARE(QString::fromStdString(message), error);
     QVERIFY(!QFile::exists(path));
 
     QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table,
-                      {{"BL", "BL"}}, message));
+                      dbase::Collation(), {{"BL", "BL"}}, message));
     QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."),
              message.c_str());
 }
