@@ -85,7 +85,7 @@ private:
     std::unique_ptr<MemoFile> m_memo;
     std::string m_directory;
     std::unique_ptr<TagCatalog> m_tags;
-    std::size_t m_productionTags = 0; // the first tags of the catalog
+    std::size_t m_productionTags = 0;         // the first tags of the catalog
     std::shared_ptr<const SortOrder> m_order; // null: the natural order
     int m_activeTag = -1;
     std::size_t m_place = 0;

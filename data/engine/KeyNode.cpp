@@ -33,7 +33,7 @@ bool Node::fieldBytes(const char *, std::string_view &) const
 
 namespace {
 
-constexpr double PowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+constexpr double PowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 constexpr std::size_t ExactDigits = 15; // a mantissa of that many digits is below 2^53
 

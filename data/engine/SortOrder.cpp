@@ -345,7 +345,8 @@ private:
 
     void sortByStored(Entry *entries, std::size_t n) const
     {
-        if (std::all_of(entries, entries + n, [](const Entry &e) { return e.slot == Entry::Plain; }))
+        if (std::all_of(entries, entries + n,
+                        [](const Entry &e) { return e.slot == Entry::Plain; }))
             return;
         std::stable_sort(entries, entries + n, [this](const Entry &a, const Entry &b) {
             return compare(a, b, m_forms.wordCount) < 0;
