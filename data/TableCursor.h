@@ -85,6 +85,10 @@ public:
     QString indexName() const { return m_indexName; }
     void setIndexName(const QString &name);
     const QList<IndexDef> &indexDefs() const { return m_indexDefs; }
+    // Lets the engine build the orders not built yet ahead of their first use, in the
+    // background; what every other operation does and answers stays the same. Nothing
+    // happens on a closed table.
+    void prepareOrders();
     void enterKeyMode();
     void searchNearest();
     bool inKeyMode() const;

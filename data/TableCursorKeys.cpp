@@ -38,6 +38,13 @@ void TableCursor::switchEngineTo(const IndexDef &def)
     check(d->cursor->indexFacts(d->facts));
 }
 
+// The engine's status does not matter: a build that fails reports at the switch.
+void TableCursor::prepareOrders()
+{
+    if (d->open)
+        d->cursor->prepareOrders();
+}
+
 void TableCursor::setIndexName(const QString &name)
 {
     if (d->open)

@@ -213,6 +213,26 @@ void Form1::connectHandlers()
     m_ui->Edit1->installEventFilter(this);
 }
 
+// Once the first frame is painted, Table1's other orders are built in the background
+// (queued, so that the frame reaches the screen first), ready for a title click.
+bool Form1::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::Paint && !m_painted) {
+        m_painted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                ErrorBoundary::run([this] {
+                    if (m_table)
+                        m_table->prepareOrders();
+                });
+            },
+            Qt::QueuedConnection);
+    }
+    return handled;
+}
+
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_ui->Edit1) {

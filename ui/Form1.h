@@ -59,6 +59,7 @@ public:
     int rowPosition() const { return m_rowPosition; }
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -81,4 +82,5 @@ private:
     int m_markedColumn = -1;
     int m_rowPosition = 0;
     int m_noteBoxLeft = 0;
+    bool m_painted = false;
 };

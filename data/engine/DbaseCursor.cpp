@@ -64,6 +64,14 @@ Status DbaseCursor::addIndexFile(const std::string &fileName, const std::string 
     return status::Ok;
 }
 
+Status DbaseCursor::addProductionIndex(const std::string &fileName, const std::string &path)
+{
+    const Status s = addIndexFile(fileName, path);
+    if (s == status::Ok)
+        m_productionTags = m_tags->descs().size();
+    return s;
+}
+
 CursorProps DbaseCursor::properties() const
 {
     CursorProps p;
@@ -159,6 +167,14 @@ Status DbaseCursor::indexFacts(IndexFacts &facts) const
     // The key format is ours (the order is built in memory): its size is what
     // extractKey produces.
     facts.keySize = m_order->expression().keySize();
+    return status::Ok;
+}
+
+Status DbaseCursor::prepareOrders()
+{
+    if (const Status s = checkOpen(); s != status::Ok)
+        return s;
+    m_tags->prepareOrders(m_productionTags);
     return status::Ok;
 }
 

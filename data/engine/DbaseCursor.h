@@ -30,6 +30,7 @@ public:
     // Opens the production index (at open) or another index file; path is its full
     // path, fileName its name in the directory.
     Status addIndexFile(const std::string &fileName, const std::string &path);
+    Status addProductionIndex(const std::string &fileName, const std::string &path);
 
     CursorProps properties() const override;
     Status cursorLocale(int &codePage) const override;
@@ -40,6 +41,8 @@ public:
     Status switchToIndex(const std::string &indexFile, const std::string &tagName,
                          bool keepCurrent) override;
     Status indexFacts(IndexFacts &facts) const override;
+    // The production index's orders are built by the tag catalog's worker.
+    Status prepareOrders() override;
 
     Status setToBegin() override;
     Status setToEnd() override;
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<MemoFile> m_memo;
     std::string m_directory;
     std::unique_ptr<TagCatalog> m_tags;
+    std::size_t m_productionTags = 0;         // the first tags of the catalog
     std::shared_ptr<const SortOrder> m_order; // null: the natural order
     int m_activeTag = -1;
     std::size_t m_place = 0;

@@ -261,7 +261,7 @@ Status DbaseEngine::openProductionIndex(const std::string &directory, const std:
             status::FileNotFound, shownPath(directory, name),
             "Die Tabelle hat laut Kopf einen Produktionsindex, die Indexdatei fehlt aber.");
     const std::string found = std::filesystem::path(*path).filename().string();
-    return cursor.addIndexFile(found, shownPath(std::string(), *path));
+    return cursor.addProductionIndex(found, shownPath(std::string(), *path));
 }
 
 std::string DbaseEngine::errorText(Status code) const

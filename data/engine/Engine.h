@@ -31,6 +31,10 @@ public:
     virtual Status switchToIndex(const std::string &indexFile, const std::string &tagName,
                                  bool keepCurrent) = 0;
     virtual Status indexFacts(IndexFacts &facts) const = 0;
+    // Builds the orders of the production index that are not built yet ahead of
+    // their first use, in the background. Every answer of every call, switches to
+    // those orders included, stays exactly as it would be without it.
+    virtual Status prepareOrders() = 0;
 
     virtual Status setToBegin() = 0;
     virtual Status setToEnd() = 0;

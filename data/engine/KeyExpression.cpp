@@ -106,7 +106,13 @@ const Collation &KeyExpression::collation() const
 // a search by an encoded key, also for numbers with more digits than a key holds.
 double KeyExpression::evaluateNumber(const char *record) const
 {
-    return BcdNumber::decode(BcdNumber::encode(d->root->number(record)));
+    const double value = d->root->number(record);
+    if (value == 0.0)
+        return 0.0;
+    // Most values (every VAL() of a short field) need no rounding.
+    if (keynode::holdsFifteenDigits(value))
+        return value;
+    return BcdNumber::decode(BcdNumber::encode(value));
 }
 
 void KeyExpression::evaluateText(const char *record, std::string &out) const

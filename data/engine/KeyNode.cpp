@@ -4,6 +4,7 @@
 #include <cassert>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace dbase::keynode {
@@ -30,6 +31,17 @@ bool Node::fieldBytes(const char *, std::string_view &) const
     return false;
 }
 
+namespace {
+
+constexpr double PowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+constexpr std::size_t ExactDigits = 15; // a mantissa of that many digits is below 2^53
+
+} // namespace
+
+// Up to 15 digits the value is the digits as a whole number divided by a power of ten:
+// both exact doubles, so the quotient is the correctly rounded value, as from_chars
+// gives it, without the call.
 double valOf(std::string_view text)
 {
     std::size_t i = 0;
@@ -39,26 +51,49 @@ double valOf(std::string_view text)
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
     const std::size_t start = i;
-    auto isDigit = [&](std::size_t k) {
-        return k < text.size() && text[k] >= '0' && text[k] <= '9';
+    std::uint64_t mantissa = 0; // wraps beyond 19 digits, and is then not used
+    std::size_t digitCount = 0;
+    auto takeDigits = [&] {
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digitCount)
+            mantissa = mantissa * 10 + std::uint64_t(text[i] - '0');
     };
-    while (isDigit(i))
-        ++i;
-    std::size_t digitCount = i - start;
+    takeDigits();
+    std::size_t fractionDigits = 0;
     if (i < text.size() && text[i] == '.') {
-        const std::size_t afterPoint = ++i;
-        while (isDigit(i))
-            ++i;
-        digitCount += i - afterPoint;
+        ++i;
+        const std::size_t before = digitCount;
+        takeDigits();
+        fractionDigits = digitCount - before;
     }
     if (digitCount == 0)
         return 0.0;
     double value = 0.0;
-    std::string_view number = text.substr(start, i - start);
-    if (number.back() == '.')
-        number.remove_suffix(1);
-    std::from_chars(number.data(), number.data() + number.size(), value);
+    if (digitCount <= ExactDigits) {
+        value = double(mantissa) / PowersOfTen[fractionDigits];
+    } else {
+        std::string_view number = text.substr(start, i - start);
+        if (number.back() == '.')
+            number.remove_suffix(1);
+        std::from_chars(number.data(), number.data() + number.size(), value);
+    }
     return negative ? -value : value;
+}
+
+// The candidates are the value scaled by 1, 10, ... rounded to a whole number: the
+// check itself (a correctly rounded division of two exact doubles) decides.
+bool holdsFifteenDigits(double value)
+{
+    const double magnitude = std::fabs(value);
+    if (!(magnitude > 0.0 && magnitude < PowersOfTen[ExactDigits]))
+        return false;
+    for (std::size_t k = 0; k < ExactDigits; ++k) {
+        const double scaled = std::round(magnitude * PowersOfTen[k]);
+        if (scaled >= PowersOfTen[ExactDigits])
+            return false;
+        if (scaled / PowersOfTen[k] == magnitude)
+            return true;
+    }
+    return false;
 }
 
 namespace {
@@ -70,6 +105,8 @@ double decimalResult(double a, double b, double result)
 {
     constexpr double exactLimit = 9007199254740992.0; // 2^53
     if (std::trunc(a) == a && std::trunc(b) == b && std::fabs(result) < exactLimit)
+        return result;
+    if (holdsFifteenDigits(result))
         return result;
     char buf[64];
     const auto end =

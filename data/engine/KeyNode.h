@@ -43,6 +43,9 @@ using NodePtr = std::unique_ptr<Node>;
 // dBASE VAL(): leading blanks skipped, then an optional sign, digits, optionally a
 // point and more digits, up to the first other character; anything else gives 0.
 double valOf(std::string_view text);
+// True when value (not 0) is the double nearest to a decimal of at most 15 significant
+// digits: a rounding to the 15 digits that a numeric key holds leaves it as it is.
+bool holdsFifteenDigits(double value);
 
 NodePtr textField(int offset, int width, Kind kind);
 NodePtr numberField(int offset, int width);

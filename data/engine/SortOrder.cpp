@@ -1,8 +1,10 @@
 #include "SortOrder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 namespace dbase {
 
@@ -10,6 +12,19 @@ namespace {
 
 constexpr std::size_t WordBytes = sizeof(std::uint64_t);
 constexpr std::size_t LineWords = 64 / WordBytes; // words of a cache line
+constexpr std::uint32_t StopLookEvery = 1U << 16; // records between looks at the stop flag
+constexpr std::size_t SmallRun = 32;              // sorted by insertion rather than by radix
+
+// Thrown inside a build once its stop flag is set; build() answers null for it.
+struct Stopped
+{
+};
+
+void lookAtStop(const std::atomic<bool> *stop)
+{
+    if (stop && stop->load(std::memory_order_relaxed))
+        throw Stopped();
+}
 
 // Eight bytes as a big-endian number: comparing such words in turn compares the bytes
 // as unsigned, without a call to memcmp per comparison.
@@ -30,19 +45,64 @@ bool isAscii(const std::string &text)
     return any < 0x80;
 }
 
-struct NumberEntry
+// A number as an unsigned word in the order of the values: the bits of the double with
+// the sign bit set for positive values and every bit flipped for negative ones (0 and
+// -0 alike). Keys hold no NaN.
+std::uint64_t orderedBits(double value)
 {
-    double key;
-    std::uint32_t recno;
+    if (value == 0.0)
+        value = 0.0;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+}
+
+// What the sort moves: the word of the sort form it sorts by at the moment, and where
+// the rest of the form is.
+struct Entry
+{
+    static constexpr std::uint32_t Plain = 0xFFFFFFFF; // folding leaves the text key as it is
+    std::uint64_t key;
+    std::uint32_t index; // into the list of candidates and the text forms
+    std::uint32_t slot;  // of a text key's stored bytes in TextForms::stored, or Plain
 };
 
-struct TextEntry
+// Sorts n entries by key, stably, a byte a pass from the lowest; a byte that every key
+// has alike costs no pass. scratch holds n entries.
+void radixSort(Entry *entries, Entry *scratch, std::size_t n)
 {
-    static constexpr std::uint32_t Plain = 0xFFFFFFFF; // folding leaves the key as it is
-    std::uint64_t prefix;                              // the sort form's first word
-    std::uint32_t index; // into the sort forms and the list of candidates
-    std::uint32_t slot;  // of the key's stored bytes in TextForms::stored, or Plain
-};
+    if (n < SmallRun) {
+        for (std::size_t i = 1; i < n; ++i) {
+            const Entry e = entries[i];
+            std::size_t j = i;
+            for (; j > 0 && entries[j - 1].key > e.key; --j)
+                entries[j] = entries[j - 1];
+            entries[j] = e;
+        }
+        return;
+    }
+    std::array<std::array<std::uint32_t, 256>, WordBytes> counts{};
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t key = entries[i].key;
+        for (std::size_t b = 0; b < WordBytes; ++b)
+            ++counts[b][(key >> (8 * b)) & 0xFF];
+    }
+    Entry *from = entries;
+    Entry *to = scratch;
+    for (std::size_t b = 0; b < WordBytes; ++b) {
+        std::array<std::uint32_t, 256> &count = counts[b];
+        if (count[(entries[0].key >> (8 * b)) & 0xFF] == n)
+            continue;
+        std::uint32_t sum = 0;
+        for (std::uint32_t &c : count)
+            sum += std::exchange(c, sum);
+        for (std::size_t i = 0; i < n; ++i)
+            to[count[(from[i].key >> (8 * b)) & 0xFF]++] = from[i];
+        std::swap(from, to);
+    }
+    if (from != entries)
+        std::memcpy(entries, from, n * sizeof(Entry));
+}
 
 struct TextForms
 {
@@ -61,7 +121,8 @@ struct TextForms
 // form is kept (as words too) only for the keys that folding changes (in byte order:
 // none).
 TextForms textForms(const KeyExpression &expression, const RecordSource &source,
-                    const std::vector<std::uint32_t> &records, std::vector<TextEntry> &entries)
+                    const std::vector<std::uint32_t> &records, std::vector<Entry> &entries,
+                    const std::atomic<bool> *stop)
 {
     const std::size_t keySize = std::size_t(expression.keySize());
     const Collation &collation = expression.collation();
@@ -81,8 +142,10 @@ TextForms textForms(const KeyExpression &expression, const RecordSource &source,
         std::string scratch;
         std::size_t widest = 0;
         for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i % StopLookEvery == 0)
+                lookAtStop(stop);
             expression.evaluateText(source.recordData(records[i]), scratch);
-            std::uint32_t slot = TextEntry::Plain;
+            std::uint32_t slot = Entry::Plain;
             if (!collation.foldsLetters() || isAscii(scratch)) {
                 // Folding leaves ASCII as it is: the folded part is the text itself.
                 std::memcpy(form.data(), scratch.data(), keySize);
@@ -123,11 +186,15 @@ std::shared_ptr<const SortOrder> SortOrder::build(const RecordSource &source,
                                                   const Options &options)
 {
     std::shared_ptr<SortOrder> order(new SortOrder(source, std::move(expression), options));
-    const std::vector<std::uint32_t> records = order->candidates();
-    if (order->m_expression->isNumeric())
-        order->sortByNumber(records);
-    else
-        order->sortByText(records);
+    try {
+        const std::vector<std::uint32_t> records = order->candidates(options.stop);
+        if (order->m_expression->isNumeric())
+            order->sortByNumber(records, options.stop);
+        else
+            order->sortByText(records, options.stop);
+    } catch (const Stopped &) {
+        return nullptr;
+    }
     if (order->m_unique)
         order->dropDeleted();
     return order;
@@ -141,11 +208,13 @@ std::shared_ptr<const SortOrder> SortOrder::build(const RecordSource &source,
 
 // The records that may enter the order. Without a unique key, deleted records are left
 // out at once; with one they take part in choosing each key's record.
-std::vector<std::uint32_t> SortOrder::candidates() const
+std::vector<std::uint32_t> SortOrder::candidates(const std::atomic<bool> *stop) const
 {
     std::vector<std::uint32_t> records;
     records.reserve(m_source.storedCount());
     for (std::uint32_t recno = 1; recno <= m_source.storedCount(); ++recno) {
+        if (recno % StopLookEvery == 0)
+            lookAtStop(stop);
         if (!m_unique && m_source.isDeleted(recno))
             continue;
         if (m_condition && !m_condition->isTrue(m_source.recordData(recno)))
@@ -155,101 +224,153 @@ std::vector<std::uint32_t> SortOrder::candidates() const
     return records;
 }
 
-void SortOrder::sortByNumber(const std::vector<std::uint32_t> &records)
+// A descending order sorts the flipped words: equal keys still keep record order.
+void SortOrder::sortByNumber(const std::vector<std::uint32_t> &records,
+                             const std::atomic<bool> *stop)
 {
-    std::vector<NumberEntry> entries;
-    entries.reserve(records.size());
-    for (std::uint32_t recno : records)
-        entries.push_back({m_expression->evaluateNumber(m_source.recordData(recno)), recno});
-    const bool descending = m_descending;
-    std::sort(entries.begin(), entries.end(),
-              [descending](const NumberEntry &a, const NumberEntry &b) {
-                  if (a.key != b.key)
-                      return descending ? a.key > b.key : a.key < b.key;
-                  return a.recno < b.recno;
-              });
+    const std::uint64_t flip = m_descending ? ~std::uint64_t(0) : 0;
+    std::vector<Entry> entries(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i % StopLookEvery == 0)
+            lookAtStop(stop);
+        const double key = m_expression->evaluateNumber(m_source.recordData(records[i]));
+        entries[i] = {orderedBits(key) ^ flip, std::uint32_t(i), Entry::Plain};
+    }
+    lookAtStop(stop);
+    std::vector<Entry> scratch(entries.size());
+    radixSort(entries.data(), scratch.data(), entries.size());
     m_records.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (!m_unique || i == 0 || entries[i].key != entries[i - 1].key)
-            m_records.push_back(entries[i].recno);
+            m_records.push_back(records[entries[i].index]);
 }
 
 namespace {
 
-// The order of the sort forms, without the words of the stored part that the folded
-// part makes redundant: of two keys that tie on the folded part, one that folding
-// leaves as it is has bytes below the other's (where they first differ it has the
-// base letter, the other an accented one, above 0x7F), and two such keys have the
-// same bytes. Equal keys, which are common, so cost no more than in byte order.
-template <bool AnyStored> class FormOrder
+// Sorts entries by their text forms: by radix on the first word, then each run of
+// entries that agree on it by the next word, and so on; a run that agrees on the whole
+// folded part by the stored bytes (a key that folding leaves as it is first: where the
+// two first differ it has the base letter, the other an accented one, above 0x7F).
+// Every step is stable, and the entries come in record order, so equal keys stay in
+// record order. A descending sort sorts the flipped words.
+class TextSort
 {
 public:
-    explicit FormOrder(const TextForms &forms)
-        : m_words(forms.words), m_wordCount(forms.wordCount), m_stored(forms.stored.data()),
-          m_storedWords(forms.storedWords)
+    TextSort(const TextForms &forms, bool descending, const std::atomic<bool> *stop)
+        : m_forms(forms), m_flip(descending ? ~std::uint64_t(0) : 0), m_stop(stop)
     {
     }
-    // <0, 0, >0 as the sort forms compare. Stored slots are unique: two entries with
-    // the same slot are both plain.
-    int operator()(const TextEntry &a, const TextEntry &b) const
+
+    void sort(std::vector<Entry> &entries)
     {
-        std::uint64_t x = a.prefix;
-        std::uint64_t y = b.prefix;
-        const std::uint64_t *wa = m_words + std::size_t(a.index) * m_wordCount;
-        const std::uint64_t *wb = m_words + std::size_t(b.index) * m_wordCount;
-        for (std::size_t w = 1; x == y && w < m_wordCount; ++w) {
-            x = wa[w];
-            y = wb[w];
+        for (Entry &e : entries)
+            e.key ^= m_flip;
+        m_scratch.resize(entries.size());
+        refine(entries.data(), entries.size(), 0);
+    }
+
+    // <0, 0, >0 as two entries' sort forms compare in the order (a descending order
+    // turned round), from word w on.
+    int compare(const Entry &a, const Entry &b, std::size_t w) const
+    {
+        for (; w < m_forms.wordCount; ++w) {
+            const std::uint64_t x = wordOf(a, w);
+            const std::uint64_t y = wordOf(b, w);
+            if (x != y)
+                return x < y ? -1 : 1;
         }
-        if (x != y)
-            return x < y ? -1 : 1;
-        if (!AnyStored || a.slot == b.slot)
+        return m_flip ? -compareStored(a, b) : compareStored(a, b);
+    }
+
+private:
+    std::uint64_t wordOf(const Entry &e, std::size_t w) const
+    {
+        return m_forms.words[std::size_t(e.index) * m_forms.wordCount + w] ^ m_flip;
+    }
+
+    // Stored slots are unique: two entries with the same slot are both plain.
+    int compareStored(const Entry &a, const Entry &b) const
+    {
+        if (a.slot == b.slot)
             return 0;
-        if (a.slot == TextEntry::Plain || b.slot == TextEntry::Plain)
-            return a.slot == TextEntry::Plain ? -1 : 1;
-        const std::uint64_t *sa = m_stored + std::size_t(a.slot) * m_storedWords;
-        const std::uint64_t *sb = m_stored + std::size_t(b.slot) * m_storedWords;
-        for (std::size_t w = 0; w < m_storedWords; ++w)
+        if (a.slot == Entry::Plain || b.slot == Entry::Plain)
+            return a.slot == Entry::Plain ? -1 : 1;
+        const std::uint64_t *sa = m_forms.stored.data() + std::size_t(a.slot) * m_forms.storedWords;
+        const std::uint64_t *sb = m_forms.stored.data() + std::size_t(b.slot) * m_forms.storedWords;
+        for (std::size_t w = 0; w < m_forms.storedWords; ++w)
             if (sa[w] != sb[w])
                 return sa[w] < sb[w] ? -1 : 1;
         return 0;
     }
 
-private:
-    const std::uint64_t *m_words;
-    std::size_t m_wordCount;
-    const std::uint64_t *m_stored;
-    std::size_t m_storedWords;
-};
+    // entries[0..n) agree on the words before w; where they agree on more, they are
+    // in record order.
+    void refine(Entry *entries, std::size_t n, std::size_t w)
+    {
+        if (n < 2)
+            return;
+        if (n >= StopLookEvery)
+            lookAtStop(m_stop);
+        if (n < SmallRun) {
+            insertionSort(entries, n, w);
+            return;
+        }
+        if (w == m_forms.wordCount) {
+            sortByStored(entries, n);
+            return;
+        }
+        if (w > 0)
+            for (std::size_t i = 0; i < n; ++i)
+                entries[i].key = wordOf(entries[i], w);
+        radixSort(entries, m_scratch.data(), n);
+        std::size_t first = 0;
+        for (std::size_t i = 1; i <= n; ++i) {
+            if (i == n || entries[i].key != entries[first].key) {
+                refine(entries + first, i - first, w + 1);
+                first = i;
+            }
+        }
+    }
 
-// Sorts the entries (equal keys by record number) and answers the candidates' record
-// numbers in that order, of a unique key only the first.
-template <bool AnyStored>
-void sortEntries(std::vector<TextEntry> &entries, const FormOrder<AnyStored> &order,
-                 bool descending, bool unique, const std::vector<std::uint32_t> &records,
-                 std::vector<std::uint32_t> &sorted)
-{
-    std::sort(entries.begin(), entries.end(), [&](const TextEntry &a, const TextEntry &b) {
-        if (const int c = order(a, b))
-            return (c < 0) != descending;
-        return a.index < b.index;
-    });
-    sorted.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        if (!unique || i == 0 || order(entries[i], entries[i - 1]) != 0)
-            sorted.push_back(records[entries[i].index]);
-}
+    void insertionSort(Entry *entries, std::size_t n, std::size_t w) const
+    {
+        for (std::size_t i = 1; i < n; ++i) {
+            const Entry e = entries[i];
+            std::size_t j = i;
+            for (; j > 0 && compare(entries[j - 1], e, w) > 0; --j)
+                entries[j] = entries[j - 1];
+            entries[j] = e;
+        }
+    }
+
+    void sortByStored(Entry *entries, std::size_t n) const
+    {
+        if (std::all_of(entries, entries + n,
+                        [](const Entry &e) { return e.slot == Entry::Plain; }))
+            return;
+        std::stable_sort(entries, entries + n, [this](const Entry &a, const Entry &b) {
+            return compare(a, b, m_forms.wordCount) < 0;
+        });
+    }
+
+    const TextForms &m_forms;
+    std::uint64_t m_flip;
+    const std::atomic<bool> *m_stop;
+    std::vector<Entry> m_scratch;
+};
 
 } // namespace
 
-void SortOrder::sortByText(const std::vector<std::uint32_t> &records)
+void SortOrder::sortByText(const std::vector<std::uint32_t> &records, const std::atomic<bool> *stop)
 {
-    std::vector<TextEntry> entries;
-    const TextForms forms = textForms(*m_expression, m_source, records, entries);
-    if (forms.stored.empty())
-        sortEntries(entries, FormOrder<false>(forms), m_descending, m_unique, records, m_records);
-    else
-        sortEntries(entries, FormOrder<true>(forms), m_descending, m_unique, records, m_records);
+    std::vector<Entry> entries;
+    const TextForms forms = textForms(*m_expression, m_source, records, entries, stop);
+    TextSort sort(forms, m_descending, stop);
+    sort.sort(entries);
+    m_records.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!m_unique || i == 0 || sort.compare(entries[i], entries[i - 1], 0) != 0)
+            m_records.push_back(records[entries[i].index]);
 }
 
 void SortOrder::dropDeleted()

@@ -6,6 +6,7 @@
 #include "KeyExpression.h"
 #include "RecordSource.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,13 +24,15 @@ public:
         bool descending = false; // the tag's flag; a DESCEND() key turns the order once more
         bool unique = false;     // one record per key: the first in record order
         std::shared_ptr<const KeyExpression> condition; // FOR: only records that meet it
+        // Looked at now and then while building: once it is true the build gives up.
+        const std::atomic<bool> *stop = nullptr;
     };
 
     // Sorts the live (not deleted) records of source by the expression's key (texts
     // by its collation), ascending or descending; equal keys keep record-number order.
     // As dBASE keeps its index, the FOR condition and the choice of a unique key's
     // record are decided over every stored record, deleted ones included; deleted
-    // records are then left out.
+    // records are then left out. Answers null when options.stop ended the build.
     static std::shared_ptr<const SortOrder> build(const RecordSource &source,
                                                   std::shared_ptr<const KeyExpression> expression,
                                                   const Options &options);
@@ -55,11 +58,11 @@ public:
 private:
     SortOrder(const RecordSource &source, std::shared_ptr<const KeyExpression> expression,
               const Options &options);
-    std::vector<std::uint32_t> candidates() const;
-    // Both precompute every candidate's key into a temporary vector, sort it with the
-    // record number as the tie-break, and keep only the record numbers.
-    void sortByNumber(const std::vector<std::uint32_t> &records);
-    void sortByText(const std::vector<std::uint32_t> &records);
+    std::vector<std::uint32_t> candidates(const std::atomic<bool> *stop) const;
+    // Both evaluate every candidate's key once into its sort form, sort the forms by
+    // radix (stable: equal keys stay in record order) and keep only the record numbers.
+    void sortByNumber(const std::vector<std::uint32_t> &records, const std::atomic<bool> *stop);
+    void sortByText(const std::vector<std::uint32_t> &records, const std::atomic<bool> *stop);
     void dropDeleted();
     Key keyAt(std::size_t place) const;
     int compareInOrder(const Key &a, const Key &b) const;

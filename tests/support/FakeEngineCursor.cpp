@@ -126,6 +126,11 @@ Status FakeEngineCursor::indexFacts(dbase::IndexFacts &facts) const
     return st::Ok;
 }
 
+Status FakeEngineCursor::prepareOrders()
+{
+    return m_engine.enter("prepareOrders");
+}
+
 Status FakeEngineCursor::setToBegin()
 {
     if (const Status s = m_engine.enter("setToBegin"); s != st::Ok)

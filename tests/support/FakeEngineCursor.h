@@ -25,6 +25,8 @@ public:
     dbase::Status switchToIndex(const std::string &indexFile, const std::string &tagName,
                                 bool keepCurrent) override;
     dbase::Status indexFacts(dbase::IndexFacts &facts) const override;
+    // Counted; builds nothing (the fake's orders are all there from the start).
+    dbase::Status prepareOrders() override;
     dbase::Status setToBegin() override;
     dbase::Status setToEnd() override;
     dbase::Status getNext(std::string &record, dbase::RecordProps &props) override;

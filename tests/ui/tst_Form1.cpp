@@ -152,6 +152,7 @@ private slots:
     void contextMenuKeepsSearchPanel();
     void destructionReadsNoNote();
     void deactivationCloses();
+    void ordersPreparedAfterFirstPaint();
 };
 
 void tst_Form1::designAsLoaded()
@@ -628,6 +629,20 @@ void tst_Form1::deactivationCloses()
     QVERIFY(w.deactivation);
     w.deactivation();
     QVERIFY(!w.form->isVisible());
+}
+
+// Table1 lets the engine build its other orders once, after the first frame: not at
+// open, and not again with every paint.
+void tst_Form1::ordersPreparedAfterFirstPaint()
+{
+    Window w(20);
+    QCOMPARE(w.engine.calls("prepareOrders"), 0);
+    w.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.form.get()));
+    QTRY_COMPARE(w.engine.calls("prepareOrders"), 1);
+    w.form->repaint();
+    QCoreApplication::processEvents();
+    QCOMPARE(w.engine.calls("prepareOrders"), 1);
 }
 
 QTEST_MAIN(tst_Form1)

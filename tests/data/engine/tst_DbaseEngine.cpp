@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 using namespace dbase;
 
@@ -30,6 +32,18 @@ std::vector<std::string> municipality(const std::string &name, const std::string
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return {name, "10101", "Bezirk", bl,    "47.00", "15.00", "100",
             min,  "300",   "120",    "150", klasse,  lower,   note};
+}
+
+// Threads of this process, as the kernel counts them: the engine's worker is the only
+// one that a test starts.
+int threadCount()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0)
+            return std::stoi(line.substr(8));
+    return -1;
 }
 
 // Names of the walk from the current engine position onwards, field 1.
@@ -71,6 +85,7 @@ private slots:
     void tagOrdersAndKeySearch();
     void filteredTagSwitchAndCount();
     void switchFailures();
+    void ordersBuiltAhead();
 
 private:
     QString writeTable(const QString &name, const std::vector<std::string> &records,
@@ -581,6 +596,104 @@ void tst_DbaseEngine::switchFailures()
     QCOMPARE(cursor->getNext(record, props), status::NotOpen);
     m_engine->stop();
     QCOMPARE(open("T.DBF", cursor), status::NotOpen);
+}
+
+// Orders that the worker builds ahead (prepareOrders) are the orders that a switch
+// builds: the same records whether the switch comes while the worker builds, before
+// it reaches that order or after it has ended; a tag that cannot be built (its
+// expression damaged in the file) reports at its switch the status and error text it
+// reports without the worker. Closing or dropping a cursor while the worker builds
+// stops and joins it.
+void tst_DbaseEngine::ordersBuiltAhead()
+{
+    const std::string path = m_dir->filePath("CD_GIS.DBF").toStdString();
+    TableWriter writer(path, 0x0F);
+    std::string error;
+    QVERIFY(writer.open(error));
+    std::uint32_t seed = 7;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245U + 12345U;
+        return (seed >> 8) % n;
+    };
+    const char *const starts[] = {"sankt ", "öd", "od", "Ärger", "ß", "ss", "wien"};
+    for (int i = 0; i < 20000; ++i) {
+        const std::string name = starts[next(7)] + std::to_string(next(500));
+        const std::string min = std::to_string(int(next(400)) - 99) + (i % 3 ? "" : ".5");
+        QVERIFY2(writer.append(municipality(name, "W", min, std::to_string(next(5))), error),
+                 error.c_str());
+    }
+    QVERIFY2(writer.finish(true, error), error.c_str());
+    std::unique_ptr<DbfFile> table;
+    QCOMPARE(DbfFile::open(path, table, error), status::Ok);
+    const QString mdx = m_dir->filePath("CD_GIS.MDX");
+    QVERIFY2(writeMdx(mdx.toStdString(), "CD_GIS", *table, Collation::forLanguageDriver(0x0F),
+                      {{"KLEINGEM", "KLEINGEM"},
+                       {"MIN", "VAL(MIN)"},
+                       {"KAPUTT", "VAL(MAX)"},
+                       {"POTENTIAL", "VAL(POTENTIAL)+KLASSE"},
+                       {"NAMEN", "UPPER(KLEINGEM)", "", false, true}},
+                      error),
+             error.c_str());
+    QFile file(mdx);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    QCOMPARE(bytes.count("VAL(MAX)"), 1);
+    bytes.replace("VAL(MAX)", "VAL(MAY)"); // no such field
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+
+    // What a switch gives: the records in order, or the status and the error text.
+    const auto switchTo = [this](EngineCursor &cursor, const QString &tag) {
+        const Status s = cursor.switchToIndex("", tag.toStdString(), false);
+        if (s != status::Ok)
+            return QStringList{QString::number(s), errorLines()};
+        QStringList records;
+        std::string record;
+        RecordProps props;
+        while (cursor.getNext(record, props) == status::Ok)
+            records << QString::number(props.physicalNumber);
+        return records;
+    };
+    const QStringList tags{"MIN", "KAPUTT", "POTENTIAL", "NAMEN"};
+    std::map<QString, QStringList> expected;
+    std::unique_ptr<EngineCursor> cursor;
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    for (const QString &tag : tags)
+        expected[tag] = switchTo(*cursor, tag);
+    QCOMPARE(expected["MIN"].size(), 20000);
+    QCOMPARE(expected["KAPUTT"].value(0), QString::number(status::BadKeyExpression));
+    QVERIFY(expected["KAPUTT"].value(1).contains("KAPUTT"));
+    cursor.reset();
+
+    const int threads = threadCount();
+    QVERIFY(threads > 0);
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->prepareOrders(), status::Ok);
+    for (const QString &tag : tags) // in the worker's order: each one while it builds
+        QCOMPARE(switchTo(*cursor, tag), expected[tag]);
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->prepareOrders(), status::Ok);
+    for (auto tag = tags.rbegin(); tag != tags.rend(); ++tag) // mostly before it gets there
+        QCOMPARE(switchTo(*cursor, *tag), expected[*tag]);
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->prepareOrders(), status::Ok);
+    QTRY_COMPARE_WITH_TIMEOUT(threadCount(), threads, 60000);
+    for (const QString &tag : tags) // after it has ended
+        QCOMPARE(switchTo(*cursor, tag), expected[tag]);
+
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->prepareOrders(), status::Ok);
+    QCOMPARE(cursor->close(), status::Ok);
+    QCOMPARE(threadCount(), threads);
+    std::string record;
+    RecordProps props;
+    QCOMPARE(cursor->getNext(record, props), status::NotOpen);
+    QCOMPARE(cursor->prepareOrders(), status::NotOpen);
+    QCOMPARE(open("CD_GIS.DBF", cursor), status::Ok);
+    QCOMPARE(cursor->prepareOrders(), status::Ok);
+    cursor.reset();
+    QCOMPARE(threadCount(), threads);
 }
 
 QTEST_APPLESS_MAIN(tst_DbaseEngine)

@@ -7,7 +7,10 @@
 
 #include <QtTest>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 using dbase::Key;
 using dbase::KeyExpression;
@@ -69,6 +72,7 @@ private slots:
     void bcdEncoding();
     void bcdDecodesOtherWriters();
     void encodeDecodeRoundTrip();
+    void numberKeysAsTheIndexHoldsThem();
 };
 
 void tst_KeyExpression::textKeys_data()
@@ -558,6 +562,52 @@ void tst_KeyExpression::encodeDecodeRoundTrip()
                  qPrintable(QString::number(v, 'g', 17)));
     }
     QVERIFY_THROWS_EXCEPTION(dbase::KeyExpressionError, number->decode("1234"));
+}
+
+// A numeric key holds 15 significant digits: whatever the number's digits, its key's
+// value is the number (for a sum of non-integers: the sum printed with 15 digits) read
+// back from its BCD form. Numbers of up to 15 digits and longer ones, with and without
+// decimals, signs and blanks.
+void tst_KeyExpression::numberKeysAsTheIndexHoldsThem()
+{
+    MemoryTable table;
+    table.field("A", 'C', 24).field("B", 'C', 24);
+    std::uint32_t seed = 11;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245U + 12345U;
+        return (seed >> 8) % n;
+    };
+    const auto number = [&next] {
+        std::string text = next(4) == 0 ? "-" : next(3) == 0 ? " " : "";
+        const std::uint32_t digits = 1 + next(20);
+        const std::uint32_t point = next(digits + 4); // beyond the digits: no point
+        for (std::uint32_t d = 0; d < digits; ++d) {
+            if (d == point)
+                text += '.';
+            text += char('0' + next(10));
+        }
+        return text;
+    };
+    const auto key = [](double value) {
+        return dbase::BcdNumber::decode(dbase::BcdNumber::encode(value));
+    };
+    for (int i = 0; i < 4000; ++i)
+        table.row({number(), number()});
+    const auto val = KeyExpression::parse("VAL(A)", table.fields());
+    const auto sum = KeyExpression::parse("VAL(A)+VAL(B)", table.fields());
+    for (std::uint32_t r = 1; r <= table.storedCount(); ++r) {
+        const char *record = table.recordData(r);
+        const double a = std::strtod(std::string(record + 1, 24).c_str(), nullptr);
+        const double b = std::strtod(std::string(record + 25, 24).c_str(), nullptr);
+        double exact = a + b;
+        if (std::trunc(a) != a || std::trunc(b) != b) {
+            char printed[40];
+            std::snprintf(printed, sizeof printed, "%.15g", a + b);
+            exact = std::strtod(printed, nullptr);
+        }
+        QVERIFY2(val->evaluateNumber(record) == key(a), record);
+        QVERIFY2(sum->evaluateNumber(record) == key(exact), record);
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_KeyExpression)
