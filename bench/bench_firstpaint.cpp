@@ -1,5 +1,5 @@
-// The real application, started as the program starts (Application, createMainWindow,
-// run), that reports when its main window's first frame has been painted:
+// The real application, started as the program starts (FontWarmUp, Application,
+// createMainWindow, run), that reports when its main window's first frame has been painted:
 //   bench_firstpaint          (in the table's directory, under an X server)
 //   bench_firstpaint --bare   the same for an empty QWidget of the window's size in a
 //                             plain QApplication: what any Qt program here pays
@@ -10,6 +10,7 @@
 // made" (the connection to the X server, fonts), "window made" (design, table open,
 // FormCreate).
 #include "Application.h"
+#include "FontWarmUp.h"
 #include "Form1.h"
 #include "Results.h"
 
@@ -87,7 +88,9 @@ int main(int argc, char *argv[])
     printStage("main entered");
     if (argc > 1 && std::strcmp(argv[1], "--bare") == 0)
         return runBare(argc, argv);
+    FontWarmUp fonts; // as main() does
     Application application(argc, argv);
+    fonts.wait();
     printStage("application made");
     FirstFrameProbe probe([&application]() -> QWidget * { return application.mainForm(); });
     application.installEventFilter(&probe);

@@ -92,7 +92,40 @@ void DataGrid::setTitleFont(const QFont &titleFont)
 {
     m_titleFont = titleFont;
     m_titleFontSet = true;
+    forgetFontMeasures();
     relayout();
+}
+
+const DataGrid::FontMeasures &DataGrid::fontMeasures() const
+{
+    if (m_measures.digitWidth < 0) {
+        const QFontMetrics cell(font());
+        const QFontMetrics title(titleFont());
+        m_measures.digitWidth = cell.horizontalAdvance(QLatin1Char('0'));
+        m_measures.cellHeight = cell.height();
+        m_measures.titleHeight = title.height();
+    }
+    return m_measures;
+}
+
+void DataGrid::forgetFontMeasures()
+{
+    m_measures = FontMeasures();
+}
+
+int DataGrid::digitWidth() const
+{
+    return fontMeasures().digitWidth;
+}
+
+int DataGrid::titleTextWidth(const QString &caption) const
+{
+    fontMeasures();
+    auto known = m_measures.titleWidths.constFind(caption);
+    if (known == m_measures.titleWidths.cend())
+        known = m_measures.titleWidths.insert(caption,
+                                              QFontMetrics(titleFont()).horizontalAdvance(caption));
+    return *known;
 }
 
 // ---- link to Table1 ----------------------------------------------------------------
@@ -282,8 +315,9 @@ GridGeometry DataGrid::gridGeometry() const
     for (const GridColumn &col : m_columns)
         if (col.isVisible())
             spans.append({col.index(), col.width()});
-    const int titleHeight = QFontMetrics(titleFont()).height() + 4;
-    const int rowHeight = QFontMetrics(font()).height() + 3 + GridGeometry::LineWidth;
+    const FontMeasures &measures = fontMeasures();
+    const int titleHeight = measures.titleHeight + 4;
+    const int rowHeight = measures.cellHeight + 3 + GridGeometry::LineWidth;
     GridGeometry geometry(titleHeight, rowHeight, spans, viewport()->size());
     geometry.setHorizontalOffset(horizontalScrollBar()->value());
     int shown = 0;
@@ -317,7 +351,7 @@ void DataGrid::updateHorizontalBar()
     const int width = viewport()->width();
     bar->setRange(0, std::max(0, geometry.contentWidth() - width));
     bar->setPageStep(std::max(1, width - GridGeometry::IndicatorWidth));
-    bar->setSingleStep(QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')) * 2);
+    bar->setSingleStep(digitWidth() * 2);
 }
 
 void DataGrid::columnLayoutChanged()
@@ -364,9 +398,10 @@ void DataGrid::resizeEvent(QResizeEvent *event)
 void DataGrid::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
+        forgetFontMeasures();
         ErrorBoundary::run([this] { relayout(); });
-    else if (event->type() == QEvent::PaletteChange)
+    } else if (event->type() == QEvent::PaletteChange)
         viewport()->update();
 }
 

@@ -13,6 +13,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QPalette>
 #include <QPointer>
 
@@ -49,6 +50,10 @@ public:
 
     QFont titleFont() const; // follows the grid's font until set
     void setTitleFont(const QFont &font);
+    // Font measures, kept until the grid's or the title font changes: the layout asks
+    // for them for every column on every resize, scroll and repaint.
+    int digitWidth() const;                           // advance of '0' in the cell font
+    int titleTextWidth(const QString &caption) const; // advance of a title text
 
     GridGeometry gridGeometry() const;
     // Display text of a shown cell (row from 0), empty for the empty row.
@@ -124,6 +129,16 @@ private:
     int m_currentColumn = 0;
     QFont m_titleFont;
     bool m_titleFontSet = false;
+    struct FontMeasures
+    {
+        int digitWidth = -1; // -1: not measured yet
+        int cellHeight = 0;
+        int titleHeight = 0;
+        QHash<QString, int> titleWidths;
+    };
+    const FontMeasures &fontMeasures() const;
+    void forgetFontMeasures();
+    mutable FontMeasures m_measures;
     bool m_pressAccepted = false;
     int m_wheelDelta = 0;
     int m_lastRowCount = -1;

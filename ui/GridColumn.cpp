@@ -3,8 +3,6 @@
 #include "DataGrid.h"
 #include "Field.h"
 
-#include <QFontMetrics>
-
 #include <algorithm>
 
 namespace {
@@ -31,11 +29,9 @@ void GridColumn::setVisible(bool visible)
 
 int GridColumn::width() const
 {
-    const QFontMetrics cellMetrics(m_grid->font());
     const int chars = m_field ? m_field->displayWidth() : 10;
-    const int dataWidth = cellMetrics.horizontalAdvance(QLatin1Char('0')) * chars + CellPadding;
-    const QFontMetrics titleMetrics(m_grid->titleFont());
-    const int titleWidth = titleMetrics.horizontalAdvance(caption()) + CellPadding;
+    const int dataWidth = m_grid->digitWidth() * chars + CellPadding;
+    const int titleWidth = m_grid->titleTextWidth(caption()) + CellPadding;
     return std::max(dataWidth, titleWidth);
 }
 
