@@ -265,7 +265,11 @@ void tst_DbfFile::deletedRecordsAreNotLive()
     std::string problem;
     QCOMPARE(DbfFile::open(path.toStdString(), file, problem), status::Ok);
     QCOMPARE(file->storedCount(), 4u);
-    QCOMPARE(file->liveRecords(), (std::vector<std::uint32_t>{1, 3}));
+    QCOMPARE(file->liveCount(), std::size_t(2));
+    QCOMPARE(file->liveRecordAt(0), 1u);
+    QCOMPARE(file->liveRecordAt(1), 3u);
+    QCOMPARE(file->placeOfLive(3), std::optional<std::size_t>(1));
+    QVERIFY(!file->placeOfLive(2));
     QVERIFY(file->isDeleted(2));
     QVERIFY(!file->isDeleted(3));
     QVERIFY(file->isDeleted(5)); // no such record
