@@ -6,6 +6,7 @@
 #include "FieldDecoder.h"
 #include "FileLookup.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
@@ -94,6 +95,108 @@ std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::
     if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
         return std::to_string(v.integer);
     return t.utf8(v.text);
+}
+
+// The records' CSV, built in one buffer that goes out in large writes: text
+// fields and notes are converted to UTF-8 through a table of each stored byte's
+// UTF-8 form, with no string made per field; other kinds take shown().
+class CsvWriter
+{
+public:
+    CsvWriter(const OpenTable &t, std::ostream &out) : m_out(out)
+    {
+        for (int b = 0; b < 256; ++b) {
+            const std::string utf8 = t.utf8(std::string(1, static_cast<char>(b)));
+            m_utf8[std::size_t(b)].length = static_cast<unsigned char>(utf8.size());
+            utf8.copy(m_utf8[std::size_t(b)].bytes, sizeof m_utf8[0].bytes);
+        }
+        m_buffer.reserve(kFlushAt + 4096);
+    }
+    ~CsvWriter() { flush(); }
+
+    void number(std::uint32_t n)
+    {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        m_buffer.append(digits, end);
+    }
+    void put(char c) { m_buffer += c; }
+    // A stored text in the table's code page, quoted when it holds a comma, a quote
+    // or a line break.
+    void stored(std::string_view bytes)
+    {
+        const std::size_t start = m_buffer.size();
+        bool special = false;
+        for (const char c : bytes) {
+            const Utf8Form &form = m_utf8[static_cast<unsigned char>(c)];
+            m_buffer.append(form.bytes, form.length);
+            special |= c == ',' || c == '"' || c == '\r' || c == '\n';
+        }
+        if (special)
+            quoteFrom(start);
+    }
+    // Text that is UTF-8 already.
+    void text(const std::string &utf8) { m_buffer += csvQuoted(utf8); }
+    void endRecord()
+    {
+        m_buffer += '\n';
+        if (m_buffer.size() >= kFlushAt)
+            flush();
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = std::size_t(1) << 20;
+    struct Utf8Form
+    {
+        char bytes[4] = {};
+        unsigned char length = 0;
+    };
+
+    void quoteFrom(std::size_t start)
+    {
+        m_scratch.assign(m_buffer, start);
+        m_buffer.resize(start);
+        m_buffer += csvQuoted(m_scratch);
+    }
+    void flush()
+    {
+        m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+        m_buffer.clear();
+    }
+
+    std::ostream &m_out;
+    Utf8Form m_utf8[256];
+    std::string m_buffer;
+    std::string m_scratch;
+};
+
+// A text field as the dump shows it: its stored bytes without trailing blanks and NULs.
+std::string_view storedText(const FieldDesc &field, const std::string &record)
+{
+    std::string_view raw(record.data() + field.offset, static_cast<std::size_t>(field.width));
+    const auto last = raw.find_last_not_of(std::string_view(" \0", 2));
+    return last == std::string_view::npos ? std::string_view{} : raw.substr(0, last + 1);
+}
+
+// Writes field number fieldNo of record. A note that cannot be read leaves its cell
+// empty and is reported on err; damaged then becomes true.
+void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &field,
+                const std::string &record, std::string &note, std::ostream &err, bool &damaged)
+{
+    if (field.type == FieldType::Text) {
+        csv.stored(storedText(field, record));
+        return;
+    }
+    if (field.type != FieldType::Memo || field.typeLetter != 'M') {
+        csv.text(shown(t, fieldNo, field, record, err, damaged));
+        return;
+    }
+    if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
+        err << "tabledump: " << t.failure(s) << '\n';
+        damaged = true;
+        return;
+    }
+    csv.stored(note);
 }
 
 // The table file that the engine opens for path: found without regard to letter case.
@@ -216,12 +319,19 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
         out << ',' << csvQuoted(t.utf8(f.name));
     out << '\n';
     bool damaged = false;
+    CsvWriter csv(t, out);
+    std::string note;
+    // In storage order the notes come (mostly) in the memo file's order: read ahead.
+    // In a tag's order each is read when it is needed.
+    if (options.order.empty())
+        t.cursor->readNotesAhead();
     for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
-        out << props.physicalNumber;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            out << ','
-                << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record, err, damaged));
-        out << '\n';
+        csv.number(props.physicalNumber);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            csv.put(',');
+            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, err, damaged);
+        }
+        csv.endRecord();
     }
     return damaged ? 1 : 0;
 }

@@ -360,6 +360,12 @@ Status DbaseCursor::readMemo(int fieldNo, const std::string &record, std::string
     return status::Ok;
 }
 
+void DbaseCursor::readNotesAhead()
+{
+    if (m_memo)
+        m_memo->setReadAhead(true);
+}
+
 Status DbaseCursor::blankRecord(std::string &record) const
 {
     if (const Status s = checkOpen(); s != status::Ok)

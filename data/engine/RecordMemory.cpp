@@ -26,8 +26,8 @@ bool RecordMemory::allocate(std::size_t size)
     const std::size_t mapped = size + kHugePage;
     if (mapped < size)
         return false;
-    void *mapping = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                           -1, 0);
+    void *mapping =
+        ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED)
         return false;
     m_mapping = mapping;
