@@ -8,7 +8,9 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -103,79 +105,114 @@ std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::
 class CsvWriter
 {
 public:
-    CsvWriter(const OpenTable &t, std::ostream &out) : m_out(out)
+    CsvWriter(const OpenTable &t, std::ostream &out)
+        : m_out(out), m_data(std::make_unique<char[]>(kCapacity)), m_capacity(kCapacity)
     {
         for (int b = 0; b < 256; ++b) {
             const std::string utf8 = t.utf8(std::string(1, static_cast<char>(b)));
-            m_utf8[std::size_t(b)].length = static_cast<unsigned char>(utf8.size());
-            utf8.copy(m_utf8[std::size_t(b)].bytes, sizeof m_utf8[0].bytes);
+            Utf8Form &form = m_utf8[std::size_t(b)];
+            form.length = static_cast<unsigned char>(std::min<std::size_t>(utf8.size(), 4));
+            utf8.copy(form.bytes, form.length);
+            form.special = b == ',' || b == '"' || b == '\r' || b == '\n';
         }
-        m_buffer.reserve(kFlushAt + 4096);
     }
     ~CsvWriter() { flush(); }
+    CsvWriter(const CsvWriter &) = delete;
+    CsvWriter &operator=(const CsvWriter &) = delete;
 
-    void number(std::uint32_t n)
+    template <typename Integer> void number(Integer n)
     {
-        char digits[16];
-        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-        m_buffer.append(digits, end);
+        room(16);
+        m_used = std::size_t(
+            std::to_chars(m_data.get() + m_used, m_data.get() + m_capacity, n).ptr - m_data.get());
     }
-    void put(char c) { m_buffer += c; }
+    void put(char c)
+    {
+        room(1);
+        m_data[m_used++] = c;
+    }
     // A stored text in the table's code page, quoted when it holds a comma, a quote
     // or a line break.
     void stored(std::string_view bytes)
     {
-        const std::size_t start = m_buffer.size();
+        room(bytes.size() * 4);
+        char *to = m_data.get() + m_used;
         bool special = false;
         for (const char c : bytes) {
             const Utf8Form &form = m_utf8[static_cast<unsigned char>(c)];
-            m_buffer.append(form.bytes, form.length);
-            special |= c == ',' || c == '"' || c == '\r' || c == '\n';
+            std::memcpy(to, form.bytes, 4);
+            to += form.length;
+            special |= form.special;
         }
+        const std::size_t start = m_used;
+        m_used = std::size_t(to - m_data.get());
         if (special)
             quoteFrom(start);
     }
     // Text that is UTF-8 already.
-    void text(const std::string &utf8) { m_buffer += csvQuoted(utf8); }
+    void text(const std::string &utf8)
+    {
+        const std::string quoted = csvQuoted(utf8);
+        room(quoted.size());
+        std::memcpy(m_data.get() + m_used, quoted.data(), quoted.size());
+        m_used += quoted.size();
+    }
     void endRecord()
     {
-        m_buffer += '\n';
-        if (m_buffer.size() >= kFlushAt)
+        put('\n');
+        if (m_used >= kFlushAt)
             flush();
     }
 
 private:
     static constexpr std::size_t kFlushAt = std::size_t(1) << 20;
+    static constexpr std::size_t kCapacity = kFlushAt + (std::size_t(64) << 10);
     struct Utf8Form
     {
         char bytes[4] = {};
         unsigned char length = 0;
+        bool special = false;
     };
 
+    // Makes room for n more bytes: the buffer goes out first, or grows for a long note.
+    void room(std::size_t n)
+    {
+        if (m_used + n <= m_capacity)
+            return;
+        flush();
+        if (n <= m_capacity)
+            return;
+        m_capacity = n;
+        m_data = std::make_unique<char[]>(m_capacity);
+    }
     void quoteFrom(std::size_t start)
     {
-        m_scratch.assign(m_buffer, start);
-        m_buffer.resize(start);
-        m_buffer += csvQuoted(m_scratch);
+        m_scratch.assign(m_data.get() + start, m_used - start);
+        m_used = start;
+        text(m_scratch);
     }
     void flush()
     {
-        m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
-        m_buffer.clear();
+        m_out.write(m_data.get(), static_cast<std::streamsize>(m_used));
+        m_used = 0;
     }
 
     std::ostream &m_out;
     Utf8Form m_utf8[256];
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_capacity;
+    std::size_t m_used = 0;
     std::string m_scratch;
 };
 
 // A text field as the dump shows it: its stored bytes without trailing blanks and NULs.
 std::string_view storedText(const FieldDesc &field, const std::string &record)
 {
-    std::string_view raw(record.data() + field.offset, static_cast<std::size_t>(field.width));
-    const auto last = raw.find_last_not_of(std::string_view(" \0", 2));
-    return last == std::string_view::npos ? std::string_view{} : raw.substr(0, last + 1);
+    const char *start = record.data() + field.offset;
+    std::size_t length = static_cast<std::size_t>(field.width);
+    while (length > 0 && (start[length - 1] == ' ' || start[length - 1] == '\0'))
+        --length;
+    return {start, length};
 }
 
 // Writes field number fieldNo of record. A note that cannot be read leaves its cell
@@ -187,7 +224,15 @@ void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &fiel
         csv.stored(storedText(field, record));
         return;
     }
-    if (field.type != FieldType::Memo || field.typeLetter != 'M') {
+    if (field.type != FieldType::Memo) {
+        const FieldValue v = FieldDecoder::decode(field, record.data());
+        if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
+            csv.number(v.integer);
+        else
+            csv.stored(v.text);
+        return;
+    }
+    if (field.typeLetter != 'M') {
         csv.text(shown(t, fieldNo, field, record, err, damaged));
         return;
     }
