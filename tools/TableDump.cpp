@@ -114,6 +114,7 @@ public:
             form.length = static_cast<unsigned char>(std::min<std::size_t>(utf8.size(), 4));
             utf8.copy(form.bytes, form.length);
             form.special = b == ',' || b == '"' || b == '\r' || b == '\n';
+            m_asciiAsIs = m_asciiAsIs && (b >= 0x80 || utf8 == std::string(1, char(b)));
         }
     }
     ~CsvWriter() { flush(); }
@@ -135,7 +136,12 @@ public:
     // or a line break.
     void stored(std::string_view bytes)
     {
-        room(bytes.size() * 4);
+        room(bytes.size() * 4 + 2);
+        if (m_asciiAsIs && plainAscii(bytes)) {
+            std::memcpy(m_data.get() + m_used, bytes.data(), bytes.size());
+            m_used += bytes.size();
+            return;
+        }
         char *to = m_data.get() + m_used;
         bool special = false;
         for (const char c : bytes) {
@@ -165,7 +171,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kFlushAt = std::size_t(1) << 20;
+    static constexpr std::size_t kFlushAt = std::size_t(256) << 10;
     static constexpr std::size_t kCapacity = kFlushAt + (std::size_t(64) << 10);
     struct Utf8Form
     {
@@ -174,6 +180,18 @@ private:
         bool special = false;
     };
 
+    // True when bytes are ASCII without a character that needs quotes: a loop the
+    // compiler turns into vector compares.
+    static bool plainAscii(std::string_view bytes)
+    {
+        unsigned char found = 0;
+        for (const char c : bytes) {
+            const auto u = static_cast<unsigned char>(c);
+            found |= static_cast<unsigned char>((u & 0x80) | (u == ',') | (u == '"') | (u == '\r') |
+                                                (u == '\n'));
+        }
+        return found == 0;
+    }
     // Makes room for n more bytes: the buffer goes out first, or grows for a long note.
     void room(std::size_t n)
     {
@@ -185,11 +203,21 @@ private:
         m_capacity = n;
         m_data = std::make_unique<char[]>(m_capacity);
     }
+    // Puts the text written from start in quotes, its quotes doubled.
     void quoteFrom(std::size_t start)
     {
         m_scratch.assign(m_data.get() + start, m_used - start);
         m_used = start;
-        text(m_scratch);
+        room(2 * m_scratch.size() + 2);
+        char *to = m_data.get() + m_used;
+        *to++ = '"';
+        for (const char c : m_scratch) {
+            if (c == '"')
+                *to++ = '"';
+            *to++ = c;
+        }
+        *to++ = '"';
+        m_used = std::size_t(to - m_data.get());
     }
     void flush()
     {
@@ -202,6 +230,7 @@ private:
     std::unique_ptr<char[]> m_data;
     std::size_t m_capacity;
     std::size_t m_used = 0;
+    bool m_asciiAsIs = true; // every ASCII byte is its own UTF-8 form
     std::string m_scratch;
 };
 

@@ -13,7 +13,7 @@ constexpr const char *kSignature = "\xFF\xFF\x08\x00";
 constexpr std::uint64_t kChunk = 4096;
 // Read ahead: the first piece and the largest.
 constexpr std::size_t kFirstPiece = std::size_t(64) << 10;
-constexpr std::size_t kLargestPiece = std::size_t(4) << 20;
+constexpr std::size_t kLargestPiece = std::size_t(1) << 20;
 
 std::uint32_t le32(std::string_view b, std::size_t at)
 {

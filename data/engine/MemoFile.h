@@ -36,7 +36,7 @@ public:
     // shrank it while open) answers FileChanged, and an I/O error FileUnreadable.
     Status read(std::uint32_t block, std::string &text, std::string *problem = nullptr) const;
 
-    // on: the file is read in pieces that grow from 64 KiB to 4 MiB while the notes
+    // on: the file is read in pieces that grow from 64 KiB to 1 MiB while the notes
     // are read in ascending order, and a note inside the piece read last comes from
     // memory, as the file was when the piece was read. Off (the default): every note
     // is read from the file when it is asked for.
