@@ -22,7 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort(); // the file reader and the header check disagree
     if (opened != dbase::status::Ok)
         return 0;
-    for (const std::uint32_t recno : file->liveRecords()) {
+    for (std::size_t place = 0; place < file->liveCount(); ++place) {
+        const std::uint32_t recno = file->liveRecordAt(place);
+        if (file->placeOfLive(recno) != place)
+            std::abort(); // the natural order's two directions disagree
         const char *record = file->recordData(recno);
         if (!record)
             std::abort();

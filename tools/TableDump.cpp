@@ -6,8 +6,11 @@
 #include "FieldDecoder.h"
 #include "FileLookup.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace {
 
@@ -94,6 +97,180 @@ std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::
     if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
         return std::to_string(v.integer);
     return t.utf8(v.text);
+}
+
+// The records' CSV, built in one buffer that goes out in large writes: text
+// fields and notes are converted to UTF-8 through a table of each stored byte's
+// UTF-8 form, with no string made per field; other kinds take shown().
+class CsvWriter
+{
+public:
+    CsvWriter(const OpenTable &t, std::ostream &out)
+        : m_out(out), m_data(std::make_unique<char[]>(kCapacity)), m_capacity(kCapacity)
+    {
+        for (int b = 0; b < 256; ++b) {
+            const std::string utf8 = t.utf8(std::string(1, static_cast<char>(b)));
+            Utf8Form &form = m_utf8[std::size_t(b)];
+            form.length = static_cast<unsigned char>(std::min<std::size_t>(utf8.size(), 4));
+            utf8.copy(form.bytes, form.length);
+            form.special = b == ',' || b == '"' || b == '\r' || b == '\n';
+            m_asciiAsIs = m_asciiAsIs && (b >= 0x80 || utf8 == std::string(1, char(b)));
+        }
+    }
+    ~CsvWriter() { flush(); }
+    CsvWriter(const CsvWriter &) = delete;
+    CsvWriter &operator=(const CsvWriter &) = delete;
+
+    template <typename Integer> void number(Integer n)
+    {
+        room(16);
+        m_used = std::size_t(
+            std::to_chars(m_data.get() + m_used, m_data.get() + m_capacity, n).ptr - m_data.get());
+    }
+    void put(char c)
+    {
+        room(1);
+        m_data[m_used++] = c;
+    }
+    // A stored text in the table's code page, quoted when it holds a comma, a quote
+    // or a line break.
+    void stored(std::string_view bytes)
+    {
+        room(bytes.size() * 4 + 2);
+        if (m_asciiAsIs && plainAscii(bytes)) {
+            std::memcpy(m_data.get() + m_used, bytes.data(), bytes.size());
+            m_used += bytes.size();
+            return;
+        }
+        char *to = m_data.get() + m_used;
+        bool special = false;
+        for (const char c : bytes) {
+            const Utf8Form &form = m_utf8[static_cast<unsigned char>(c)];
+            std::memcpy(to, form.bytes, 4);
+            to += form.length;
+            special |= form.special;
+        }
+        const std::size_t start = m_used;
+        m_used = std::size_t(to - m_data.get());
+        if (special)
+            quoteFrom(start);
+    }
+    // Text that is UTF-8 already.
+    void text(const std::string &utf8)
+    {
+        const std::string quoted = csvQuoted(utf8);
+        room(quoted.size());
+        std::memcpy(m_data.get() + m_used, quoted.data(), quoted.size());
+        m_used += quoted.size();
+    }
+    void endRecord()
+    {
+        put('\n');
+        if (m_used >= kFlushAt)
+            flush();
+    }
+
+private:
+    static constexpr std::size_t kFlushAt = std::size_t(256) << 10;
+    static constexpr std::size_t kCapacity = kFlushAt + (std::size_t(64) << 10);
+    struct Utf8Form
+    {
+        char bytes[4] = {};
+        unsigned char length = 0;
+        bool special = false;
+    };
+
+    // True when bytes are ASCII without a character that needs quotes: a loop the
+    // compiler turns into vector compares.
+    static bool plainAscii(std::string_view bytes)
+    {
+        unsigned char found = 0;
+        for (const char c : bytes) {
+            const auto u = static_cast<unsigned char>(c);
+            found |= static_cast<unsigned char>((u & 0x80) | (u == ',') | (u == '"') | (u == '\r') |
+                                                (u == '\n'));
+        }
+        return found == 0;
+    }
+    // Makes room for n more bytes: the buffer goes out first, or grows for a long note.
+    void room(std::size_t n)
+    {
+        if (m_used + n <= m_capacity)
+            return;
+        flush();
+        if (n <= m_capacity)
+            return;
+        m_capacity = n;
+        m_data = std::make_unique<char[]>(m_capacity);
+    }
+    // Puts the text written from start in quotes, its quotes doubled.
+    void quoteFrom(std::size_t start)
+    {
+        m_scratch.assign(m_data.get() + start, m_used - start);
+        m_used = start;
+        room(2 * m_scratch.size() + 2);
+        char *to = m_data.get() + m_used;
+        *to++ = '"';
+        for (const char c : m_scratch) {
+            if (c == '"')
+                *to++ = '"';
+            *to++ = c;
+        }
+        *to++ = '"';
+        m_used = std::size_t(to - m_data.get());
+    }
+    void flush()
+    {
+        m_out.write(m_data.get(), static_cast<std::streamsize>(m_used));
+        m_used = 0;
+    }
+
+    std::ostream &m_out;
+    Utf8Form m_utf8[256];
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_capacity;
+    std::size_t m_used = 0;
+    bool m_asciiAsIs = true; // every ASCII byte is its own UTF-8 form
+    std::string m_scratch;
+};
+
+// A text field as the dump shows it: its stored bytes without trailing blanks and NULs.
+std::string_view storedText(const FieldDesc &field, const std::string &record)
+{
+    const char *start = record.data() + field.offset;
+    std::size_t length = static_cast<std::size_t>(field.width);
+    while (length > 0 && (start[length - 1] == ' ' || start[length - 1] == '\0'))
+        --length;
+    return {start, length};
+}
+
+// Writes field number fieldNo of record. A note that cannot be read leaves its cell
+// empty and is reported on err; damaged then becomes true.
+void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &field,
+                const std::string &record, std::string &note, std::ostream &err, bool &damaged)
+{
+    if (field.type == FieldType::Text) {
+        csv.stored(storedText(field, record));
+        return;
+    }
+    if (field.type != FieldType::Memo) {
+        const FieldValue v = FieldDecoder::decode(field, record.data());
+        if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
+            csv.number(v.integer);
+        else
+            csv.stored(v.text);
+        return;
+    }
+    if (field.typeLetter != 'M') {
+        csv.text(shown(t, fieldNo, field, record, err, damaged));
+        return;
+    }
+    if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
+        err << "tabledump: " << t.failure(s) << '\n';
+        damaged = true;
+        return;
+    }
+    csv.stored(note);
 }
 
 // The table file that the engine opens for path: found without regard to letter case.
@@ -216,12 +393,19 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
         out << ',' << csvQuoted(t.utf8(f.name));
     out << '\n';
     bool damaged = false;
+    CsvWriter csv(t, out);
+    std::string note;
+    // In storage order the notes come (mostly) in the memo file's order: read ahead.
+    // In a tag's order each is read when it is needed.
+    if (options.order.empty())
+        t.cursor->readNotesAhead();
     for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
-        out << props.physicalNumber;
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            out << ','
-                << csvQuoted(shown(t, static_cast<int>(i) + 1, fields[i], record, err, damaged));
-        out << '\n';
+        csv.number(props.physicalNumber);
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            csv.put(',');
+            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, err, damaged);
+        }
+        csv.endRecord();
     }
     return damaged ? 1 : 0;
 }

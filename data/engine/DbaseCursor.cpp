@@ -180,12 +180,12 @@ Status DbaseCursor::prepareOrders()
 
 std::size_t DbaseCursor::orderSize() const
 {
-    return m_order ? m_order->size() : m_table->liveRecords().size();
+    return m_order ? m_order->size() : m_table->liveCount();
 }
 
 std::uint32_t DbaseCursor::recordAt(std::size_t place) const
 {
-    return m_order ? m_order->recordAt(place) : m_table->liveRecords()[place];
+    return m_order ? m_order->recordAt(place) : m_table->liveRecordAt(place);
 }
 
 std::optional<std::size_t> DbaseCursor::placeOf(std::uint32_t recno) const
@@ -195,11 +195,7 @@ std::optional<std::size_t> DbaseCursor::placeOf(std::uint32_t recno) const
 
 std::optional<std::size_t> DbaseCursor::placeInNaturalOrder(std::uint32_t recno) const
 {
-    const auto &live = m_table->liveRecords();
-    const auto it = std::lower_bound(live.begin(), live.end(), recno);
-    if (it == live.end() || *it != recno)
-        return std::nullopt;
-    return static_cast<std::size_t>(it - live.begin());
+    return m_table->placeOfLive(recno);
 }
 
 Status DbaseCursor::setToBegin()
@@ -378,6 +374,12 @@ Status DbaseCursor::readMemo(int fieldNo, const std::string &record, std::string
                               problem.empty() ? "Der Memotext kann nicht gelesen werden."
                                               : problem);
     return status::Ok;
+}
+
+void DbaseCursor::readNotesAhead()
+{
+    if (m_memo)
+        m_memo->setReadAhead(true);
 }
 
 Status DbaseCursor::blankRecord(std::string &record) const

@@ -59,6 +59,7 @@ public:
 
     Status extractField(int fieldNo, const std::string &record, FieldValue &value) const override;
     Status readMemo(int fieldNo, const std::string &record, std::string &text) override;
+    void readNotesAhead() override;
 
     Status blankRecord(std::string &record) const override;
     Status putField(int fieldNo, std::string &record, const std::string &value) const override;

@@ -3,7 +3,11 @@
 #include "CodePage.h"
 #include "ReadOnlyFile.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace dbase {
 
@@ -313,6 +317,80 @@ Status DbfFile::checkHeader(std::string_view head, std::uint64_t fileSize, DbfLa
     return checkRecordArea(layout, fileSize, problem);
 }
 
+namespace {
+
+// The record area is read in pieces of about this size, each checked for deletion
+// flags while it is still in the cache; a large table is read by two threads, one
+// half each.
+constexpr std::size_t kPieceBytes = std::size_t(1) << 20;
+constexpr std::uint64_t kTwoThreadsFrom = std::uint64_t(16) << 20;
+
+// Records first .. first + count - 1 (0-based) of the area at data.
+struct RecordSpan
+{
+    const ReadOnlyFile *file;
+    const DbfLayout *layout;
+    char *data;
+    std::uint64_t first;
+    std::uint64_t count;
+    Status result = status::Ok;
+    std::string problem;
+    std::uint32_t deleted = 0;
+
+    void read()
+    {
+        const std::size_t length = layout->recordLength;
+        const std::uint64_t perPiece = std::max<std::size_t>(1, kPieceBytes / length);
+        for (std::uint64_t r = first; r < first + count; r += perPiece) {
+            const std::uint64_t n = std::min(perPiece, first + count - r);
+            char *at = data + r * length;
+            const std::size_t wanted = static_cast<std::size_t>(n * length);
+            std::size_t done = 0;
+            result = file->readInto(layout->headerLength + r * length, at, wanted, done, problem);
+            if (result != status::Ok)
+                return;
+            if (done != wanted) {
+                problem = "Die Datei wurde beim Lesen kürzer.";
+                result = status::FileChanged;
+                return;
+            }
+            for (std::uint64_t i = 0; i < n; ++i)
+                deleted += at[i * length] == '*';
+        }
+    }
+};
+
+// Reads the layout's records into memory and counts the deleted ones.
+Status readRecords(const ReadOnlyFile &in, const DbfLayout &layout, RecordMemory &memory,
+                   std::uint32_t &deleted, std::string &problem)
+{
+    const std::uint64_t count = layout.recordCount;
+    const std::uint64_t half = memory.size() >= kTwoThreadsFrom ? count / 2 : 0;
+    RecordSpan low{&in, &layout, memory.data(), 0, half, status::Ok, {}, 0};
+    RecordSpan high{&in, &layout, memory.data(), half, count - half, status::Ok, {}, 0};
+    std::thread helper;
+    if (half > 0) {
+        try {
+            helper = std::thread([&low] { low.read(); });
+        } catch (const std::system_error &) {
+            low.read(); // no second thread: one reads both halves
+        }
+    }
+    high.read();
+    if (helper.joinable())
+        helper.join();
+    for (RecordSpan *span : {&low, &high}) {
+        if (span->result != status::Ok) {
+            problem = span->problem;
+            return span->result;
+        }
+    }
+    deleted = low.deleted + high.deleted;
+    return status::Ok;
+}
+
+} // namespace
+
 Status DbfFile::open(const std::string &path, std::unique_ptr<DbfFile> &file, std::string &problem)
 {
     ReadOnlyFile in;
@@ -327,20 +405,24 @@ Status DbfFile::open(const std::string &path, std::unique_ptr<DbfFile> &file, st
     DbfLayout layout;
     if (const Status s = checkHeader(head, size, layout, problem); s != status::Ok)
         return s;
-    std::string records;
     const std::uint64_t bytes = std::uint64_t(layout.recordCount) * layout.recordLength;
-    if (const Status s = in.readAt(layout.headerLength, bytes, records, problem); s != status::Ok)
-        return s;
-    if (records.size() != bytes) {
-        problem = "Die Datei wurde beim Lesen kürzer.";
-        return status::FileChanged;
+    auto records = std::make_unique<RecordMemory>();
+    if (bytes > SIZE_MAX || !records->allocate(static_cast<std::size_t>(bytes))) {
+        problem = "Für die " + std::to_string(layout.recordCount) +
+                  " Datensätze reicht der Speicher nicht.";
+        return status::OutOfMemory;
     }
-    file.reset(new DbfFile(path, std::move(layout), std::move(records)));
+    std::uint32_t deleted = 0;
+    if (const Status s = readRecords(in, layout, *records, deleted, problem); s != status::Ok)
+        return s;
+    file.reset(new DbfFile(path, std::move(layout), std::move(records), deleted));
     return status::Ok;
 }
 
-DbfFile::DbfFile(std::string path, DbfLayout layout, std::string records)
-    : m_path(std::move(path)), m_layout(std::move(layout)), m_records(std::move(records))
+DbfFile::DbfFile(std::string path, DbfLayout layout, std::unique_ptr<RecordMemory> records,
+                 std::uint32_t deletedCount)
+    : m_path(std::move(path)), m_layout(std::move(layout)), m_records(std::move(records)),
+      m_deletedCount(deletedCount)
 {
     indexLiveRecords();
     m_codePage = chooseCodePage();
@@ -348,11 +430,23 @@ DbfFile::DbfFile(std::string path, DbfLayout layout, std::string records)
 
 void DbfFile::indexLiveRecords()
 {
-    m_live.reserve(m_layout.recordCount);
+    if (m_deletedCount == 0)
+        return;
+    m_live.reserve(liveCount());
     for (std::uint32_t r = 1; r <= m_layout.recordCount; ++r) {
         if (!isDeleted(r))
             m_live.push_back(r);
     }
+}
+
+std::optional<std::size_t> DbfFile::placeOfLive(std::uint32_t recno) const
+{
+    if (recno < 1 || recno > m_layout.recordCount || isDeleted(recno))
+        return std::nullopt;
+    if (m_live.empty())
+        return std::size_t(recno - 1);
+    const auto it = std::lower_bound(m_live.begin(), m_live.end(), recno);
+    return static_cast<std::size_t>(it - m_live.begin());
 }
 
 // A table that names no known code page gets one guessed from its text fields.
@@ -375,7 +469,7 @@ const char *DbfFile::recordData(std::uint32_t recno) const
 {
     if (recno < 1 || recno > m_layout.recordCount)
         return nullptr;
-    return m_records.data() + std::size_t(recno - 1) * m_layout.recordLength;
+    return m_records->data() + std::size_t(recno - 1) * m_layout.recordLength;
 }
 
 bool DbfFile::isDeleted(std::uint32_t recno) const

@@ -1,13 +1,16 @@
 // A dBASE table file (.DBF), opened read-only. The header is checked as a whole
-// before any number in it is used; then the whole record area is read into memory,
-// so that another program truncating or rewriting the file while it is open cannot
-// pull the records from under us.
+// before any number in it is used; then the whole record area is read into memory
+// of our own (RecordMemory, not a mapping of the file), so that another program
+// truncating or rewriting the file while it is open cannot pull the records from
+// under us.
 #pragma once
 
+#include "RecordMemory.h"
 #include "RecordSource.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,8 +52,15 @@ public:
 
     const DbfLayout &layout() const { return m_layout; }
     const std::string &path() const { return m_path; }
-    // Record numbers (1-based) of the records not flagged deleted, ascending.
-    const std::vector<std::uint32_t> &liveRecords() const { return m_live; }
+    // The records not flagged deleted, ascending: their count, the record number
+    // (1-based) of the one at place (0 .. liveCount() - 1), and the place of a live
+    // record (none for a deleted or missing one).
+    std::size_t liveCount() const { return m_layout.recordCount - m_deletedCount; }
+    std::uint32_t liveRecordAt(std::size_t place) const
+    {
+        return m_live.empty() ? static_cast<std::uint32_t>(place + 1) : m_live[place];
+    }
+    std::optional<std::size_t> placeOfLive(std::uint32_t recno) const;
     // "dBASE IV mit Memo" and the like, for tools.
     static std::string versionName(std::uint8_t version);
 
@@ -61,13 +71,17 @@ public:
     int codePage() const override { return m_codePage; }
 
 private:
-    DbfFile(std::string path, DbfLayout layout, std::string records);
+    DbfFile(std::string path, DbfLayout layout, std::unique_ptr<RecordMemory> records,
+            std::uint32_t deletedCount);
     void indexLiveRecords();
     int chooseCodePage() const;
 
     std::string m_path;
     DbfLayout m_layout;
-    std::string m_records; // recordCount × recordLength bytes
+    std::unique_ptr<RecordMemory> m_records; // recordCount × recordLength bytes
+    std::uint32_t m_deletedCount = 0;
+    // The live records' numbers, kept only when some record is deleted: otherwise
+    // the record at place p is record p + 1.
     std::vector<std::uint32_t> m_live;
     int m_codePage = 1252;
 };

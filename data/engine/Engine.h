@@ -59,6 +59,9 @@ public:
                                 FieldValue &value) const = 0;
     // The whole note of a memo field, in the table's character set; empty when blank.
     virtual Status readMemo(int fieldNo, const std::string &record, std::string &text) = 0;
+    // Says that every record's notes will be read, in storage order (a dump): the
+    // notes may then be read ahead in large pieces, as they were when read ahead.
+    virtual void readNotesAhead() {}
 
     // Key search.
     virtual Status blankRecord(std::string &record) const = 0;

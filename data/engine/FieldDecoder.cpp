@@ -11,20 +11,29 @@ namespace dbase {
 
 namespace {
 
+bool isPad(char c)
+{
+    return c == ' ' || c == '\0';
+}
+
 std::string_view trimmed(std::string_view text)
 {
-    const auto first = text.find_first_not_of(std::string_view(" \0", 2));
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(std::string_view(" \0", 2));
-    return text.substr(first, last - first + 1);
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && isPad(text[first]))
+        ++first;
+    while (end > first && isPad(text[end - 1]))
+        --end;
+    return text.substr(first, end - first);
 }
 
 // Text values lose their trailing blanks (and the NULs some writers pad with).
 std::string_view withoutTrailingBlanks(std::string_view text)
 {
-    const auto last = text.find_last_not_of(std::string_view(" \0", 2));
-    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
+    std::size_t end = text.size();
+    while (end > 0 && isPad(text[end - 1]))
+        --end;
+    return text.substr(0, end);
 }
 
 // A number as dBASE stores it: optional sign, digits, optional point (some

@@ -11,6 +11,9 @@ constexpr std::size_t kBlockHeadSize = 8;
 constexpr const char *kSignature = "\xFF\xFF\x08\x00";
 // A dBASE III note has no length: it runs to 0x1A. It is read in chunks of this size.
 constexpr std::uint64_t kChunk = 4096;
+// Read ahead: the first piece and the largest.
+constexpr std::size_t kFirstPiece = std::size_t(64) << 10;
+constexpr std::size_t kLargestPiece = std::size_t(1) << 20;
 
 std::uint32_t le32(std::string_view b, std::size_t at)
 {
@@ -138,7 +141,7 @@ Status MemoFile::read(std::uint32_t block, std::string &text, std::string *probl
         return status::Ok;
     const std::uint64_t offset = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
     std::string head;
-    if (const Status s = m_file.readAt(offset, kBlockHeadSize, head, why); s != status::Ok)
+    if (const Status s = fetch(offset, kBlockHeadSize, head, why); s != status::Ok)
         return s;
     if (head.size() < kBlockHeadSize && shrankBefore(offset + kBlockHeadSize))
         return changed(why);
@@ -178,8 +181,7 @@ Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text, std::stri
 {
     std::string chunk;
     while (text.size() < kMaxNoteLength) {
-        if (const Status s = m_file.readAt(offset + text.size(), kChunk, chunk, problem);
-            s != status::Ok) {
+        if (const Status s = fetch(offset + text.size(), kChunk, chunk, problem); s != status::Ok) {
             text.clear();
             return s;
         }
@@ -223,7 +225,7 @@ Status MemoFile::readSpan(std::uint32_t block, std::uint64_t offset, std::uint32
                           std::string &text, std::string &problem) const
 {
     const std::uint32_t wanted = std::min(length, kMaxNoteLength);
-    if (const Status s = m_file.readAt(offset, wanted, text, problem); s != status::Ok) {
+    if (const Status s = fetch(offset, wanted, text, problem); s != status::Ok) {
         text.clear();
         return s;
     }
@@ -238,6 +240,44 @@ Status MemoFile::readSpan(std::uint32_t block, std::uint64_t offset, std::uint32
     }
     if (m_kind == Kind::Dbase)
         trimPadding(text);
+    return status::Ok;
+}
+
+void MemoFile::setReadAhead(bool on)
+{
+    m_readAhead = on;
+    m_ahead.clear();
+    m_ahead.shrink_to_fit();
+    m_aheadSize = 0;
+}
+
+Status MemoFile::fetch(std::uint64_t offset, std::uint64_t length, std::string &out,
+                       std::string &problem) const
+{
+    if (!m_readAhead || length > kLargestPiece)
+        return m_file.readAt(offset, length, out, problem);
+    const auto holds = [&] {
+        if (offset < m_aheadOffset || offset - m_aheadOffset > m_ahead.size())
+            return false;
+        const std::uint64_t end = offset + length - m_aheadOffset;
+        return end <= m_ahead.size() || m_ahead.size() < m_aheadSize; // or the file ends
+    };
+    if (!holds()) {
+        // Notes read in ascending order earn larger pieces; a step back starts small.
+        const bool onward = m_aheadSize > 0 && offset >= m_aheadOffset;
+        m_aheadSize = onward ? std::min(m_aheadSize * 2, kLargestPiece) : kFirstPiece;
+        m_aheadOffset = offset;
+        if (const Status s = m_file.readAt(offset, m_aheadSize, m_ahead, problem);
+            s != status::Ok) {
+            m_aheadSize = 0;
+            out.clear();
+            return s;
+        }
+        if (!holds()) // a note longer than the piece
+            return m_file.readAt(offset, length, out, problem);
+    }
+    const std::size_t from = static_cast<std::size_t>(offset - m_aheadOffset);
+    out.assign(m_ahead, from, static_cast<std::size_t>(length));
     return status::Ok;
 }
 

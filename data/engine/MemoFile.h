@@ -36,6 +36,12 @@ public:
     // shrank it while open) answers FileChanged, and an I/O error FileUnreadable.
     Status read(std::uint32_t block, std::string &text, std::string *problem = nullptr) const;
 
+    // on: the file is read in pieces that grow from 64 KiB to 1 MiB while the notes
+    // are read in ascending order, and a note inside the piece read last comes from
+    // memory, as the file was when the piece was read. Off (the default): every note
+    // is read from the file when it is asked for.
+    void setReadAhead(bool on);
+
     int blockSize() const { return m_blockSize; }
     bool isDbaseIV() const { return m_dbaseIV; }
     const std::string &path() const { return m_path; }
@@ -51,6 +57,9 @@ private:
                       std::string &text, std::string &problem) const;
     Status readSpan(std::uint32_t block, std::uint64_t offset, std::uint32_t length,
                     std::string &text, std::string &problem) const;
+    // Reads like ReadOnlyFile::readAt, from the piece read ahead where it holds the span.
+    Status fetch(std::uint64_t offset, std::uint64_t length, std::string &out,
+                 std::string &problem) const;
     static Status damaged(std::uint32_t block, const std::string &what, std::string &problem);
     static Status changed(std::string &problem);
     // True when the bytes before end existed at open but the file ends before them now.
@@ -62,6 +71,12 @@ private:
     int m_blockSize = 512;
     bool m_dbaseIV = false;
     std::uint64_t m_openedSize = 0;
+    bool m_readAhead = false;
+    // The piece read ahead: the file's bytes from m_aheadOffset on, fewer than
+    // m_aheadSize only where the file ended.
+    mutable std::string m_ahead;
+    mutable std::uint64_t m_aheadOffset = 0;
+    mutable std::size_t m_aheadSize = 0;
 };
 
 } // namespace dbase

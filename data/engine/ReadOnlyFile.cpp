@@ -52,21 +52,28 @@ Status ReadOnlyFile::readAt(std::uint64_t offset, std::uint64_t length, std::str
     length = std::min(length, fileSize - offset);
     out.resize(static_cast<std::size_t>(length));
     std::size_t done = 0;
-    while (done < out.size()) {
+    const Status s = readInto(offset, out.data(), out.size(), done, problem);
+    out.resize(s == status::Ok ? done : 0);
+    return s;
+}
+
+Status ReadOnlyFile::readInto(std::uint64_t offset, char *dest, std::size_t length,
+                              std::size_t &done, std::string &problem) const
+{
+    done = 0;
+    while (done < length) {
         const ssize_t n =
-            ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+            ::pread(m_fd, dest + done, length - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
             problem = std::strerror(errno);
-            out.clear();
             return status::FileUnreadable;
         }
         if (n == 0)
-            break; // the file shrank since size() was read
+            break; // the file shrank since its size was read
         done += static_cast<std::size_t>(n);
     }
-    out.resize(done);
     return status::Ok;
 }
 

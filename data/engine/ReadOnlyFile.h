@@ -27,6 +27,11 @@ public:
     // FileUnreadable on an I/O error.
     Status readAt(std::uint64_t offset, std::uint64_t length, std::string &out,
                   std::string &problem) const;
+    // Reads up to length bytes at offset into dest with as few system calls as it
+    // takes; done answers how many arrived (fewer when the file ends before).
+    // FileUnreadable on an I/O error.
+    Status readInto(std::uint64_t offset, char *dest, std::size_t length, std::size_t &done,
+                    std::string &problem) const;
 
 private:
     int m_fd = -1;

@@ -42,6 +42,7 @@ private slots:
     void characterWidths_data();
     void characterWidths();
     void level7Table();
+    void largeTableReadInHalves();
     void deletedRecordsAreNotLive();
     void decodesStoredTexts_data();
     void decodesStoredTexts();
@@ -255,6 +256,34 @@ void tst_DbfFile::level7Table()
     QCOMPARE(texts, (QStringList{"Wien", "-5", "2000-08-16 17:21:41", "12.5", ""}));
 }
 
+// A table of more than 16 MiB is read in two halves at once: every record lands at
+// its number, and the deleted ones of both halves are left out of the natural order.
+void tst_DbfFile::largeTableReadInHalves()
+{
+    const int count = 70000;
+    std::vector<std::string> records;
+    std::string deleted(std::size_t(count), ' ');
+    for (int i = 0; i < count; ++i)
+        records.push_back(std::to_string(i + 1) + std::string(240, char('a' + i % 26)));
+    for (const int recno : {1, 34999, 35000, 35001, 70000})
+        deleted[std::size_t(recno - 1)] = '*';
+    QTemporaryDir dir;
+    const QString path = dir.filePath("T.DBF");
+    QVERIFY(fixture::write(path, fixture::table({{"A", 'C', 250}}, records, 0x03, 0x57, deleted)));
+    std::unique_ptr<DbfFile> file;
+    std::string problem;
+    QCOMPARE(DbfFile::open(path.toStdString(), file, problem), status::Ok);
+    QCOMPARE(file->liveCount(), std::size_t(count - 5));
+    for (const int recno : {2, 34998, 35002, 69999})
+        QCOMPARE(std::string(file->recordData(std::uint32_t(recno)) + 1, 250),
+                 (records[std::size_t(recno - 1)] + std::string(250, ' ')).substr(0, 250));
+    QCOMPARE(file->liveRecordAt(0), 2u);
+    QCOMPARE(file->liveRecordAt(34997), 35002u);
+    QCOMPARE(file->liveRecordAt(std::size_t(count - 6)), 69999u);
+    QCOMPARE(file->placeOfLive(35002), std::optional<std::size_t>(34997));
+    QVERIFY(!file->placeOfLive(35000));
+}
+
 void tst_DbfFile::deletedRecordsAreNotLive()
 {
     QTemporaryDir dir;
@@ -265,7 +294,11 @@ void tst_DbfFile::deletedRecordsAreNotLive()
     std::string problem;
     QCOMPARE(DbfFile::open(path.toStdString(), file, problem), status::Ok);
     QCOMPARE(file->storedCount(), 4u);
-    QCOMPARE(file->liveRecords(), (std::vector<std::uint32_t>{1, 3}));
+    QCOMPARE(file->liveCount(), std::size_t(2));
+    QCOMPARE(file->liveRecordAt(0), 1u);
+    QCOMPARE(file->liveRecordAt(1), 3u);
+    QCOMPARE(file->placeOfLive(3), std::optional<std::size_t>(1));
+    QVERIFY(!file->placeOfLive(2));
     QVERIFY(file->isDeleted(2));
     QVERIFY(!file->isDeleted(3));
     QVERIFY(file->isDeleted(5)); // no such record

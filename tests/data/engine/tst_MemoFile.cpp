@@ -43,6 +43,8 @@ private slots:
     void damagedNotesAreReported_data();
     void damagedNotesAreReported();
     void fileShrinksWhileOpen();
+    void readAheadGivesTheNotesAsStored_data();
+    void readAheadGivesTheNotesAsStored();
     void foxPro();
     void blockOf_data();
     void blockOf();
@@ -220,6 +222,45 @@ void tst_MemoFile::fileShrinksWhileOpen()
     QVERIFY(QFile::resize(path, 0));
     QCOMPARE(memo->read(std::uint32_t(b[0]), text), status::FileChanged);
     QCOMPARE(text, std::string());
+}
+
+void tst_MemoFile::readAheadGivesTheNotesAsStored_data()
+{
+    QTest::addColumn<bool>("dbaseIV");
+    QTest::newRow("dBASE IV") << true;
+    QTest::newRow("dBASE III") << false;
+}
+
+// Read ahead, the notes come from pieces of the file: short ones by the hundred,
+// ones that cross a piece's end, one longer than the first piece and one longer
+// than the largest, which is read on its own; then a step back to an earlier note.
+void tst_MemoFile::readAheadGivesTheNotesAsStored()
+{
+    QFETCH(bool, dbaseIV);
+    std::vector<std::string> notes;
+    for (int i = 0; i < 400; ++i)
+        notes.push_back("Note " + std::to_string(i) + std::string(std::size_t(i % 7 * 90), 'n'));
+    notes.push_back(std::string(100000, 'L') + " Ende");
+    for (int i = 0; i < 300; ++i)
+        notes.push_back(std::string(std::size_t(300 + i), char('a' + i % 26)));
+    notes.push_back(std::string(std::size_t(5) << 20, 'G') + " Ende");
+    notes.push_back("Schluss");
+    std::vector<int> blocks;
+    const QByteArray bytes = dbaseIV ? fixture::memoIV(notes, 512, &blocks)
+                                     : fixture::memoIII(notes, "\x1A\x1A", &blocks);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("T.DBT");
+    QVERIFY(fixture::write(path, bytes));
+    const auto memo = openMemo(path);
+    QVERIFY(memo);
+    memo->setReadAhead(true);
+    std::string text;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        QCOMPARE(memo->read(std::uint32_t(blocks[i]), text), status::Ok);
+        QVERIFY2(text == notes[i], std::to_string(i).c_str());
+    }
+    QCOMPARE(memo->read(std::uint32_t(blocks[3]), text), status::Ok);
+    QCOMPARE(text, notes[3]);
 }
 
 // FoxPro: big-endian header and block heads, length without the head.
