@@ -1,5 +1,7 @@
 #include "SortOrder.h"
 
+#include "LargeBlockAllocator.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -9,6 +11,9 @@
 namespace dbase {
 
 namespace {
+
+// A build's temporaries, as large as the table.
+template <class T> using BuildVector = std::vector<T, LargeBlockAllocator<T>>;
 
 constexpr std::size_t WordBytes = sizeof(std::uint64_t);
 constexpr std::size_t LineWords = 64 / WordBytes; // words of a cache line
@@ -106,10 +111,10 @@ void radixSort(Entry *entries, Entry *scratch, std::size_t n)
 
 struct TextForms
 {
-    std::vector<std::uint64_t> storage;
+    BuildVector<std::uint64_t> storage;
     std::uint64_t *words = nullptr;    // in storage: the folded parts
     std::size_t wordCount = 0;         // a record
-    std::vector<std::uint64_t> stored; // storedWords a slot
+    BuildVector<std::uint64_t> stored; // storedWords a slot
     std::size_t storedWords = 0;
 };
 
@@ -121,7 +126,7 @@ struct TextForms
 // form is kept (as words too) only for the keys that folding changes (in byte order:
 // none).
 TextForms textForms(const KeyExpression &expression, const RecordSource &source,
-                    const std::vector<std::uint32_t> &records, std::vector<Entry> &entries,
+                    const std::vector<std::uint32_t> &records, BuildVector<Entry> &entries,
                     const std::atomic<bool> *stop)
 {
     const std::size_t keySize = std::size_t(expression.keySize());
@@ -229,7 +234,7 @@ void SortOrder::sortByNumber(const std::vector<std::uint32_t> &records,
                              const std::atomic<bool> *stop)
 {
     const std::uint64_t flip = m_descending ? ~std::uint64_t(0) : 0;
-    std::vector<Entry> entries(records.size());
+    BuildVector<Entry> entries(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (i % StopLookEvery == 0)
             lookAtStop(stop);
@@ -237,7 +242,7 @@ void SortOrder::sortByNumber(const std::vector<std::uint32_t> &records,
         entries[i] = {orderedBits(key) ^ flip, std::uint32_t(i), Entry::Plain};
     }
     lookAtStop(stop);
-    std::vector<Entry> scratch(entries.size());
+    BuildVector<Entry> scratch(entries.size());
     radixSort(entries.data(), scratch.data(), entries.size());
     m_records.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -261,7 +266,7 @@ public:
     {
     }
 
-    void sort(std::vector<Entry> &entries)
+    void sort(BuildVector<Entry> &entries)
     {
         for (Entry &e : entries)
             e.key ^= m_flip;
@@ -356,14 +361,14 @@ private:
     const TextForms &m_forms;
     std::uint64_t m_flip;
     const std::atomic<bool> *m_stop;
-    std::vector<Entry> m_scratch;
+    BuildVector<Entry> m_scratch;
 };
 
 } // namespace
 
 void SortOrder::sortByText(const std::vector<std::uint32_t> &records, const std::atomic<bool> *stop)
 {
-    std::vector<Entry> entries;
+    BuildVector<Entry> entries;
     const TextForms forms = textForms(*m_expression, m_source, records, entries, stop);
     TextSort sort(forms, m_descending, stop);
     sort.sort(entries);
