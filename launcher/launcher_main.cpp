@@ -18,13 +18,14 @@
 
 namespace {
 
-// The dialogs' application, with the program's icon, and Qt's texts and the file
-// dialog's dates in German, whatever the locale. Like the viewer, the launcher keeps
-// nothing: Qt's file dialog would note its folders in the user's QtProject.conf, so
-// the user settings' directory is one that cannot exist.
+// The dialogs' application: the program's icon and desktop entry, and Qt's texts and
+// the file dialog's dates in German, whatever the locale. Like the viewer, the
+// launcher keeps nothing: Qt's file dialog would note its folders in the user's
+// QtProject.conf, so the user settings' directory is one that cannot exist.
 void prepare(QApplication &application, QTranslator &qtTexts)
 {
     application.setWindowIcon(MainIcon::icon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(GD_APP_ID));
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Austria));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("/dev/null"));
     if (qtTexts.load(QStringLiteral("qtbase_de"),
