@@ -7,11 +7,14 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # Debian 12 packages the build, the tests and the demo need (scdoc: the manual pages;
-# dpkg-dev, file, lintian and man-db: the Debian package and its test).
+# librsvg2-bin: the icon's PNG sizes; dpkg-dev, file, lintian and man-db: the Debian
+# package and its test; desktop-file-utils, appstream, shared-mime-info, libglib2.0-bin
+# and dbus-daemon: the desktop entry, the metadata and their test).
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
     fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
     libdbd-xbase-perl python3-dbf python3-dbfread qt6-translations-l10n \
-    scdoc dpkg-dev file lintian man-db
+    scdoc librsvg2-bin dpkg-dev file lintian man-db \
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin dbus-daemon
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.
 FUZZ_BUILD ?= build-fuzz
@@ -47,9 +50,10 @@ demo: build
 run: demo
 	cd $(BUILD)/demo && ../app/gemeindedaten
 
-# The programs, manual pages, icon, README and demo CSV under PREFIX (DESTDIR is
-# honoured): bin/, share/man/man1/, share/icons/, share/doc/gemeindedaten/,
-# share/gemeindedaten/.
+# The programs, manual pages, desktop entry with its launcher, icons, metadata, README
+# and demo CSV under PREFIX (DESTDIR is honoured): bin/, lib/gemeindedaten/,
+# share/man/man1/, share/applications/, share/icons/, share/metainfo/,
+# share/doc/gemeindedaten/, share/gemeindedaten/.
 PREFIX ?= /usr/local
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

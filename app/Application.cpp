@@ -5,9 +5,9 @@
 #include "ErrorBoundary.h"
 #include "Exception.h"
 #include "Form1.h"
+#include "MainIcon.h"
 
 #include <QFileInfo>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -19,11 +19,6 @@
 
 #include <cstdlib>
 #include <typeinfo>
-
-static void initResources()
-{
-    Q_INIT_RESOURCE(app);
-}
 
 namespace {
 
@@ -44,11 +39,11 @@ thread_local int t_eventDepth = 0;
 Application::Application(int &argc, char **argv, EngineFactory makeEngine)
     : QApplication(argc, argv), m_makeEngine(std::move(makeEngine))
 {
-    initResources();
     if (!m_makeEngine)
         m_makeEngine = [] { return dbase::createDbaseEngine(); };
     m_title = titleFromProgramFile(applicationFilePath());
-    setWindowIcon(QIcon(QStringLiteral(":/MAINICON.png")));
+    setWindowIcon(MainIcon::icon());
+    setDesktopFileName(QStringLiteral(GD_APP_ID));
     Form1::installFontSubstitutes();
     // Qt's own texts (the edit boxes' context menus) in German, whatever the locale.
     auto *qtTexts = new QTranslator(this);

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <algorithm>
 #include <stdexcept>
 #include <thread>
 
@@ -82,6 +83,7 @@ public:
         QMessageBox::Icon icon;
         int buttons;
         bool applicationModal;
+        QList<int> iconSizes; // of the window's icon, ascending
     };
     QList<Seen> seen;
 
@@ -97,8 +99,12 @@ private:
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
+        QList<int> iconSizes;
+        for (const QSize &size : box->windowIcon().availableSizes())
+            iconSizes.append(size.width());
+        std::sort(iconSizes.begin(), iconSizes.end());
         seen.append({box->windowTitle(), box->text(), box->icon(), int(box->buttons().size()),
-                     box->windowModality() == Qt::ApplicationModal});
+                     box->windowModality() == Qt::ApplicationModal, iconSizes});
         box->button(QMessageBox::Ok)->click();
     }
     QTimer m_timer;
@@ -251,6 +257,9 @@ void tst_Application::errorInHandlerShowsBoxAndGoesOn()
     QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(watcher.seen[0].buttons, 1);
     QVERIFY(watcher.seen[0].applicationModal);
+    // The program's icon, rendered at build time in the sizes of title bars, task bars
+    // and window switchers.
+    QCOMPARE(watcher.seen[0].iconSizes, QList<int>({16, 22, 24, 32, 48, 64, 128}));
     QCOMPARE(watcher.seen[1].text, QStringLiteral("Speicher voll."));
 }
 

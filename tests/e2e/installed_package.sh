@@ -1,41 +1,38 @@
 #!/bin/bash
 # The Debian package as a user gets it: made by CPack from this build, free of lintian
-# errors, unpacked with dpkg -x into a fresh root. The installed tablewriter writes
-# the demo table from the installed CSV; the installed viewer started in that
-# directory shows its main window and ends with 0 when it is closed, started in an
-# empty directory it shows the start-up box and ends with 1. Every installed manual
+# errors and warnings, without maintainer scripts, unpacked with dpkg -x into a fresh
+# root (installed_system.sh installs it for real). The installed tablewriter writes
+# the demo table from the installed CSV; the entry's launcher, given that table from
+# another folder, starts the installed viewer in the table's folder, which shows its
+# main window and ends with 0 when it is closed; started without a file, the launcher
+# asks for a table and explains a file of another name. The viewer started in an
+# empty directory shows the start-up box and ends with 1. Every installed manual
 # page renders with man -l without a warning, a tool's page has an entry for every
-# option its usage text names, and nothing installed points into the build or the
-# source tree.
-# Usage: installed_package.sh CPACK BUILD_DIR SOURCE_DIR
+# option its usage text names, nothing installed points into the build or the source
+# tree, the desktop entry and the AppStream metadata pass their validators, and the
+# icons have their sizes.
+# Usage: installed_package.sh CPACK BUILD_DIR SOURCE_DIR APP_ID
 CPACK=$1
 BUILD_DIR=$2
 SOURCE_DIR=$3
-for tool in dpkg-deb lintian man readelf; do
+APP_ID=$4
+for tool in dpkg-deb lintian man readelf desktop-file-validate appstreamcli file; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
+. "$(dirname "$0")/package_session.sh" "$CPACK" "$BUILD_DIR" unpacked
+make_package
+deb=$DEB
 
-PKG_DIR=$(mktemp -d)
-chmod 755 "$PKG_DIR"
-ROOT=$PKG_DIR/root
-. "$(dirname "$0")/xvfb_session.sh" "$ROOT/usr/bin/gemeindedaten" "$ROOT/usr/bin/tablewriter" \
-    "$ROOT/usr/share/gemeindedaten/gemeinden.csv"
-trap 'session_cleanup; rm -rf "$PKG_DIR"' EXIT
-MAIN_CAPTION='^Gemeindedaten - Zum Sortieren'
-
-# The package, from the binaries and pages already built (CPack only installs them).
-(cd "$BUILD_DIR" && "$CPACK" --config CPackConfig.cmake -G DEB -B "$PKG_DIR/out") \
-    >"$PKG_DIR/cpack.log" 2>&1 || fail "cpack failed: $(tail -n 20 "$PKG_DIR/cpack.log")"
-debs=("$PKG_DIR"/out/gemeindedaten_*.deb)
-[ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || fail "not one package: ${debs[*]}"
-deb=${debs[0]}
-echo "package: $(basename "$deb")"
-
+# No error and no warning but the one about uploads to Debian.
 lintian --fail-on error "$deb" >"$PKG_DIR/lintian.log" 2>&1
 lintian_code=$?
 cat "$PKG_DIR/lintian.log"
 grep -q '^E: ' "$PKG_DIR/lintian.log" && fail "lintian reports errors"
+grep '^W: ' "$PKG_DIR/lintian.log" | grep -Ev ' initial-upload-closes-no-bugs( |$)' && fail "lintian warns"
 [ "$lintian_code" -eq 0 ] || fail "lintian ended with $lintian_code"
+# dpkg's triggers register the desktop files; the package brings no scripts of its own.
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -Ev '^\./$|^\./(control|md5sums)$')
+[ -z "$scripts" ] || fail "the package has maintainer files: $scripts"
 
 # The libraries from dpkg-shlibdeps and the packages the window needs besides.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -46,10 +43,17 @@ for need in libc6 libqt6core6 libqt6gui6 libqt6widgets6 fonts-dejavu-core fonts-
 done
 
 dpkg -x "$deb" "$ROOT" || fail "dpkg -x failed"
-for file in usr/share/gemeindedaten/gemeinden.csv usr/share/icons/hicolor/32x32/apps/gemeindedaten.png \
+entry=usr/share/applications/$APP_ID.desktop
+metainfo=usr/share/metainfo/$APP_ID.metainfo.xml
+for file in usr/share/gemeindedaten/gemeinden.csv "$entry" "$metainfo" \
+    "usr/share/icons/hicolor/scalable/apps/$APP_ID.svg" \
     usr/share/doc/gemeindedaten/README.md usr/share/doc/gemeindedaten/copyright \
     usr/share/doc/gemeindedaten/changelog.Debian.gz; do
     [ -f "$ROOT/$file" ] || fail "the package lacks /$file"
+done
+for size in 16 22 24 32 48 64 128 256; do
+    icon=$ROOT/usr/share/icons/hicolor/${size}x$size/apps/$APP_ID.png
+    file "$icon" | grep -q "PNG image data, $size x $size," || fail "no ${size}x$size icon: $(file "$icon")"
 done
 for program in gemeindedaten tablewriter tabledump; do
     [ -x "$ROOT/usr/bin/$program" ] || fail "the package lacks /usr/bin/$program"
@@ -57,9 +61,24 @@ done
 for program in "$ROOT"/usr/bin/*; do
     [ -f "$ROOT/usr/share/man/man1/$(basename "$program").1.gz" ] ||
         fail "no manual page for $(basename "$program")"
+done
+for program in "$ROOT"/usr/bin/* "$LAUNCHER"; do
     readelf -d "$program" | grep -Eq 'RPATH|RUNPATH' && fail "$(basename "$program") has a library path"
     ldd "$program" | grep -Fe "$BUILD_DIR" -e "$SOURCE_DIR" && fail "$(basename "$program") loads from the tree"
 done
+
+# The desktop entry: valid, started through the installed launcher with the file.
+desktop-file-validate "$ROOT/$entry" >"$PKG_DIR/validate.log" 2>&1 ||
+    fail "desktop-file-validate: $(cat "$PKG_DIR/validate.log")"
+[ ! -s "$PKG_DIR/validate.log" ] || fail "desktop-file-validate: $(cat "$PKG_DIR/validate.log")"
+grep -qx 'Exec=/usr/lib/gemeindedaten/gemeindedaten-launcher %f' "$ROOT/$entry" || fail "Exec: $(grep ^Exec= "$ROOT/$entry")"
+grep -qx "Icon=$APP_ID" "$ROOT/$entry" || fail "the entry names another icon"
+# The metadata: no error, and a release for the package's version.
+appstreamcli validate --no-net "$ROOT/$metainfo" >"$PKG_DIR/appstream.log" 2>&1 ||
+    fail "appstreamcli validate: $(cat "$PKG_DIR/appstream.log")"
+cat "$PKG_DIR/appstream.log"
+grep -q "<release version=\"$(dpkg-deb -f "$deb" Version | sed 's/-[^-]*$//')\" date=" "$ROOT/$metainfo" ||
+    fail "the metadata has no release of this version"
 # (Programs may carry source file names in their messages; the other files may not.)
 grep -rlFe "$BUILD_DIR" -e "$SOURCE_DIR" "$ROOT/usr/share" && fail "installed files name the build or source tree"
 
@@ -86,23 +105,47 @@ for program in tablewriter tabledump; do
 done
 
 start_xvfb
-dir=$(new_dir)
-write_demo_table "$dir"
+dir=$(new_table_dir)
 (cd "$dir" && "$ROOT/usr/bin/tabledump" --info CD_GIS.DBF) >"$PKG_DIR/info.txt" ||
     fail "the installed tabledump cannot read the table"
 grep -q '^  KLEINGEM (CD_GIS.MDX)' "$PKG_DIR/info.txt" || fail "the written table has no KLEINGEM tag"
-start_viewer_in "$dir"
-win=$(wait_window "$MAIN_CAPTION") || fail "no main window ($(cat "$TMP_ROOT/viewer.log"))"
+
+# Opened from a file manager: the viewer starts in the table's folder.
+start_launcher / "$dir/CD_GIS.DBF"
+expect_viewer_in "$dir"
+[ "$VIEWER_PID" = "$APP_PID" ] || fail "the launcher did not hand over to the viewer"
 [ -z "$(xdotool search --name '^Anwendungsfehler$' 2>/dev/null)" ] || fail "error box shown"
-python3 "$HERE/wm_close.py" "$win" || fail "cannot send the close request"
+python3 "$HERE/wm_close.py" "$VIEWER_WINDOW" || fail "cannot send the close request"
 wait_exit || fail "program still running after the close request"
 [ "$APP_CODE" -eq 0 ] || fail "exit code $APP_CODE after closing, expected 0"
 
+# A file of another name from a file manager: the box explains, its default button
+# leads to the choice, and the table picked there opens.
+: >"$dir/Gemeinden.dbf"
+start_launcher / "$dir/Gemeinden.dbf"
+box=$(wait_window '^Gemeindedaten$') || fail "no box for a file of another name ($(cat "$TMP_ROOT/viewer.log"))"
+focus_window "$box"
+xdotool key Return
+pick_in_dialog CD_GIS.DBF
+expect_viewer_in "$dir"
+python3 "$HERE/wm_close.py" "$VIEWER_WINDOW" || fail "cannot send the close request"
+wait_exit || fail "program still running after the close request"
+[ "$APP_CODE" -eq 0 ] || fail "exit code $APP_CODE after closing, expected 0"
+
+# From the menu, without a file: the choice at once; cancelled, nothing more.
 empty=$(new_dir)
+start_launcher "$empty"
+dialog=$(wait_window '^Tabelle CD_GIS.DBF') || fail "no file dialog ($(cat "$TMP_ROOT/viewer.log"))"
+focus_window "$dialog"
+xdotool key Escape
+wait_exit || fail "the launcher still runs after the choice was cancelled"
+[ "$APP_CODE" -eq 0 ] || fail "exit code $APP_CODE after cancelling, expected 0"
+[ ! -e "$TMP_ROOT/.config/QtProject.conf" ] || fail "the launcher kept settings: $(cat "$TMP_ROOT/.config/QtProject.conf")"
+
 start_viewer_in "$empty"
 box=$(wait_window '^Anwendungsfehler$') || fail "no Anwendungsfehler box ($(cat "$TMP_ROOT/viewer.log"))"
 [ -z "$(xdotool search --name "$MAIN_CAPTION" 2>/dev/null)" ] || fail "main window shown"
-xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
+focus_window "$box"
 xdotool key Return
 wait_exit || fail "program still running after the box was answered"
 [ "$APP_CODE" -eq 1 ] || fail "exit code $APP_CODE without a table, expected 1"
