@@ -7,7 +7,8 @@ other notes first. Every record without a note is made to refer to block 1.
 Usage: huge_note_claim.py DIR [--keep-first]
   --keep-first  the record the window opens on (the first in KLEINGEM order)
                 keeps its own empty reference; prints the name of another record
-                that refers to block 1, one plain ASCII word to type.
+                that refers to block 1: one plain ASCII word that no other record
+                has, for the name search to find.
 """
 import os
 import struct
@@ -24,14 +25,16 @@ with open(os.path.join(directory, 'CD_GIS.DBF'), 'r+b') as dbf:
     # The last two fields are KLEINGEM (30 characters, compared by its bytes) and
     # the memo field TEXT (a 10-character reference).
     first = min(range(count), key=lambda r: (records[r][-40:-10], r))
+    names = [record[1:31].rstrip(b' ') for record in records]  # GEMEINDE
     shown = None
     for r, record in enumerate(records):
         if record[-10:].strip(b' \0') or (keep_first and r == first):
             continue
         dbf.seek(header_length + (r + 1) * record_length - 10)
         dbf.write(b'         1')
-        name = record[1:31].rstrip(b' ')
-        if shown is None and r != first and name.isalpha() and name.isascii():
+        name = names[r]
+        if (shown is None and r != first and name.isalpha() and name.isascii()
+                and names.count(name) == 1):
             shown = name.decode('ascii')
 
 with open(os.path.join(directory, 'CD_GIS.DBT'), 'r+b') as dbt:
