@@ -1,6 +1,7 @@
 // Fuzz target: the memo file in both layouts. The first byte chooses the layout
 // (dBASE .DBT or FoxPro .FPT), the rest is the file; every block that can start a
-// note is read (a damaged one must say why), and a few references past the end.
+// note is read (a damaged one must say why, and an empty one is what the grid calls
+// empty), and a few references past the end.
 #include "FuzzFiles.h"
 #include "MemoFile.h"
 
@@ -32,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (s != dbase::status::Ok && s != dbase::status::MemoDamaged)
             std::abort();
         if (text.size() > dbase::MemoFile::kMaxNoteLength || text.size() > bytes.size())
+            std::abort();
+        // The grid's "(Memo)" must mean what reading the note gives.
+        if (memo->isEmpty(static_cast<std::uint32_t>(block)) !=
+            (s == dbase::status::Ok && text.empty()))
             std::abort();
     }
     for (const std::uint32_t block : {0u, 0xFFFFu, 0x7FFFFFFFu, 0xFFFFFFFFu})

@@ -74,16 +74,30 @@ std::string csvQuoted(const std::string &text)
     return q + '"';
 }
 
-// A field's text in the dump. A note that cannot be read leaves its cell empty and
-// is reported on err; damaged then becomes true.
+// The notes that cannot be read: each is reported on err with its record and field,
+// and its cell stays empty.
+struct NoteFailures
+{
+    std::ostream &err;
+    std::uint32_t recno = 0;
+    bool any = false;
+
+    void report(const OpenTable &t, const FieldDesc &field, Status s)
+    {
+        err << "tabledump: Satz " << recno << ", " << t.utf8(field.name) << ": " << t.failure(s)
+            << '\n';
+        any = true;
+    }
+};
+
+// A field's text in the dump; a note that cannot be read goes to failures.
 std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::string &record,
-                  std::ostream &err, bool &damaged)
+                  NoteFailures &failures)
 {
     if (field.type == FieldType::Memo) {
         std::string note;
         if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
-            err << "tabledump: " << t.failure(s) << '\n';
-            damaged = true;
+            failures.report(t, field, s);
             return {};
         }
         // Pictures, OLE objects and binary memos are no text.
@@ -244,10 +258,9 @@ std::string_view storedText(const FieldDesc &field, const std::string &record)
     return {start, length};
 }
 
-// Writes field number fieldNo of record. A note that cannot be read leaves its cell
-// empty and is reported on err; damaged then becomes true.
+// Writes field number fieldNo of record; a note that cannot be read goes to failures.
 void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &field,
-                const std::string &record, std::string &note, std::ostream &err, bool &damaged)
+                const std::string &record, std::string &note, NoteFailures &failures)
 {
     if (field.type == FieldType::Text) {
         csv.stored(storedText(field, record));
@@ -262,12 +275,11 @@ void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &fiel
         return;
     }
     if (field.typeLetter != 'M') {
-        csv.text(shown(t, fieldNo, field, record, err, damaged));
+        csv.text(shown(t, fieldNo, field, record, failures));
         return;
     }
     if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
-        err << "tabledump: " << t.failure(s) << '\n';
-        damaged = true;
+        failures.report(t, field, s);
         return;
     }
     csv.stored(note);
@@ -392,7 +404,7 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
     for (const FieldDesc &f : fields)
         out << ',' << csvQuoted(t.utf8(f.name));
     out << '\n';
-    bool damaged = false;
+    NoteFailures failures{err};
     CsvWriter csv(t, out);
     std::string note;
     // In storage order the notes come (mostly) in the memo file's order: read ahead.
@@ -401,11 +413,12 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
         t.cursor->readNotesAhead();
     for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
         csv.number(props.physicalNumber);
+        failures.recno = props.physicalNumber;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             csv.put(',');
-            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, err, damaged);
+            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, failures);
         }
         csv.endRecord();
     }
-    return damaged ? 1 : 0;
+    return failures.any ? 1 : 0;
 }

@@ -28,6 +28,20 @@ std::uint32_t recnoOf(const std::string &bookmark)
     return recno;
 }
 
+// A memo field's stored reference as an error text shows it: without the blanks and
+// NULs around it, every byte that is no printable ASCII character as '?'.
+std::string shownReference(const FieldDesc &field, const char *data)
+{
+    std::string shown(data + field.offset, static_cast<std::size_t>(field.width));
+    const auto from = shown.find_first_not_of(std::string_view(" \0", 2));
+    shown.erase(0, from == std::string::npos ? shown.size() : from);
+    shown.erase(shown.find_last_not_of(std::string_view(" \0", 2)) + 1);
+    for (char &c : shown)
+        if (c < 0x20 || c > 0x7E)
+            c = '?';
+    return shown;
+}
+
 } // namespace
 
 DbaseCursor::DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
@@ -330,17 +344,22 @@ const FieldDesc *DbaseCursor::fieldAt(int fieldNo, const std::string &record) co
     return &m_table->fields()[static_cast<std::size_t>(fieldNo) - 1];
 }
 
-bool DbaseCursor::memoIsBlank(const FieldDesc &field, const char *data) const
+std::optional<std::uint32_t> DbaseCursor::memoBlockOf(const FieldDesc &field,
+                                                      const char *data) const
 {
     const std::string_view ref(data + field.offset, static_cast<std::size_t>(field.width));
-    const std::uint32_t block =
-        MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
-    if (block == 0 || !m_memo)
-        return true;
-    // A note of length 0 counts as blank. One that the file cannot supply (damaged,
-    // cut off by another program, an I/O error) does not: reading it reports why.
-    std::string text;
-    return m_memo->read(block, text) == status::Ok && text.empty();
+    return MemoFile::blockOf(ref, field.width == 4 && m_table->layout().visualFoxPro);
+}
+
+// A blank reference and a note of length 0 are no note. A damaged reference and a
+// note that the file cannot supply (damaged, changed by another program, an I/O
+// error) are not blank: reading the note reports why.
+bool DbaseCursor::memoIsBlank(const FieldDesc &field, const char *data) const
+{
+    const std::optional<std::uint32_t> block = memoBlockOf(field, data);
+    if (!block)
+        return false;
+    return *block == 0 || !m_memo || m_memo->isEmpty(*block);
 }
 
 Status DbaseCursor::extractField(int fieldNo, const std::string &record, FieldValue &value) const
@@ -362,17 +381,18 @@ Status DbaseCursor::readMemo(int fieldNo, const std::string &record, std::string
     if (!field || field->type != FieldType::Memo)
         return fail(status::InvalidParameter,
                     "Feld " + std::to_string(fieldNo) + " ist kein Memofeld.");
-    const std::string_view ref(record.data() + field->offset,
-                               static_cast<std::size_t>(field->width));
-    const std::uint32_t block =
-        MemoFile::blockOf(ref, field->width == 4 && m_table->layout().visualFoxPro);
-    if (block == 0 || !m_memo)
+    const std::optional<std::uint32_t> block = memoBlockOf(*field, record.data());
+    const std::string memoPath = m_memo ? m_memo->path() : m_table->path();
+    if (!block)
+        return m_errors->fail(status::MemoDamaged, memoPath,
+                              "Der Memoverweis '" + shownReference(*field, record.data()) +
+                                  "' ist beschädigt.");
+    if (*block == 0 || !m_memo)
         return status::Ok;
     std::string problem;
-    if (const Status s = m_memo->read(block, text, &problem); s != status::Ok)
-        return m_errors->fail(s, m_memo->path(),
-                              problem.empty() ? "Der Memotext kann nicht gelesen werden."
-                                              : problem);
+    if (const Status s = m_memo->read(*block, text, &problem); s != status::Ok)
+        return m_errors->fail(
+            s, memoPath, problem.empty() ? "Der Memotext kann nicht gelesen werden." : problem);
     return status::Ok;
 }
 

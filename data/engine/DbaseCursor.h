@@ -79,6 +79,9 @@ private:
     Status fail(Status code, const std::string &problem) const;
     Status checkOpen() const;
     const FieldDesc *fieldAt(int fieldNo, const std::string &record) const;
+    // The block a record's memo field refers to (0: none); nothing when the
+    // reference is damaged.
+    std::optional<std::uint32_t> memoBlockOf(const FieldDesc &field, const char *data) const;
     bool memoIsBlank(const FieldDesc &field, const char *data) const;
 
     std::shared_ptr<ErrorStack> m_errors;

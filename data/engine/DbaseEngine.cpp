@@ -241,8 +241,10 @@ Status DbaseEngine::openMemo(const std::string &directory, const DbfFile &table,
                               "Die Memodatei der Tabelle fehlt.");
     std::string problem;
     const auto kind = fpt ? MemoFile::Kind::FoxPro : MemoFile::Kind::Dbase;
-    if (const Status s = MemoFile::open(*path, kind, memo, problem); s != status::Ok)
-        return m_errors->fail(s, shownPath(std::string(), *path), problem);
+    // By its full path, which the errors of every later read name as well.
+    const std::string shown = shownPath(std::string(), *path);
+    if (const Status s = MemoFile::open(shown, kind, memo, problem); s != status::Ok)
+        return m_errors->fail(s, shown, problem);
     return status::Ok;
 }
 

@@ -1,6 +1,7 @@
 #include "MemoFile.h"
 
 #include <algorithm>
+#include <ctime>
 
 namespace dbase {
 
@@ -9,8 +10,14 @@ namespace {
 constexpr std::size_t kBlockHeadSize = 8;
 // The start of a dBASE IV note: FF FF (a used block), then the text offset 8.
 constexpr const char *kSignature = "\xFF\xFF\x08\x00";
-// A dBASE III note has no length: it runs to 0x1A. It is read in chunks of this size.
-constexpr std::uint64_t kChunk = 4096;
+// A dBASE III note has no length: its end mark is looked for from chunks of this size on.
+constexpr std::uint64_t kFirstChunk = 4096;
+// Enough of a note's first bytes to tell most notes of padding only from notes with text.
+constexpr std::uint64_t kPeek = 64;
+// Trailing bytes that are no part of a dBASE note.
+constexpr std::string_view kPadding("\0\x1A", 2);
+// Waits of 1 ms at most for the file's last change to lie in a past clock tick.
+constexpr int kStampWaits = 20;
 // Read ahead: the first piece and the largest.
 constexpr std::size_t kFirstPiece = std::size_t(64) << 10;
 constexpr std::size_t kLargestPiece = std::size_t(1) << 20;
@@ -34,7 +41,7 @@ std::uint32_t be32(std::string_view b, std::size_t at)
 // dBASE IV writers pad the last block with NULs, sloppy ones with 0x1A.
 void trimPadding(std::string &text)
 {
-    const auto end = text.find_last_not_of(std::string_view("\0\x1A", 2));
+    const auto end = text.find_last_not_of(kPadding);
     text.resize(end == std::string::npos ? 0 : end + 1);
 }
 
@@ -46,11 +53,37 @@ Status MemoFile::open(const std::string &path, Kind kind, std::unique_ptr<MemoFi
     std::unique_ptr<MemoFile> memo(new MemoFile(path, kind));
     if (const Status s = memo->m_file.open(path, problem); s != status::Ok)
         return s;
+    if (const Status s = memo->takeStamp(problem); s != status::Ok)
+        return s;
     if (const Status s = memo->readHeader(problem); s != status::Ok)
         return s;
-    memo->m_openedSize = memo->m_file.size();
     file = std::move(memo);
     return status::Ok;
+}
+
+// The stamp every later read is checked against. The kernel takes file times from a
+// clock that moves in ticks of a few milliseconds, so a write in the very tick in
+// which the stamp is taken could leave both times as they were. The stamp is
+// therefore taken once the file's last change lies in a past tick: a wait of at
+// most one tick, and only for a file written just now.
+Status MemoFile::takeStamp(std::string &problem)
+{
+    for (int waited = 0;; ++waited) {
+        if (!m_file.stamp(m_opened)) {
+            problem = "Der Zustand der Memodatei lässt sich nicht feststellen.";
+            return status::FileUnreadable;
+        }
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        const bool pastTick =
+            m_opened.changedSeconds < now.tv_sec ||
+            (m_opened.changedSeconds == now.tv_sec && m_opened.changedNanoseconds < now.tv_nsec);
+        // A time in the future (another machine's clock) never passes: not waited for.
+        if (pastTick || waited >= kStampWaits)
+            return status::Ok;
+        const timespec pause{0, 1000000};
+        ::nanosleep(&pause, nullptr);
+    }
 }
 
 // The block size and the flavour. FoxPro keeps the size at byte 6 (big-endian).
@@ -108,24 +141,24 @@ Status MemoFile::hasSignatureAt(std::uint64_t offset, bool &found, std::string &
     return status::Ok;
 }
 
-std::uint32_t MemoFile::blockOf(std::string_view field, bool binary)
+std::optional<std::uint32_t> MemoFile::blockOf(std::string_view field, bool binary)
 {
     if (binary)
-        return field.size() == 4 ? le32(field, 0) : 0;
+        return field.size() == 4 ? le32(field, 0) : 0u;
+    const auto filler = [](char c) { return c == ' ' || c == '\0'; };
+    std::size_t from = 0;
+    std::size_t to = field.size();
+    while (from < to && filler(field[from]))
+        ++from;
+    while (to > from && filler(field[to - 1]))
+        --to;
     std::uint64_t block = 0;
-    bool digits = false;
-    for (const char c : field) {
-        if (c == ' ' || c == '\0') {
-            if (digits)
-                break;
-            continue;
-        }
-        if (c < '0' || c > '9')
-            return 0;
-        digits = true;
-        block = block * 10 + static_cast<unsigned>(c - '0');
+    for (std::size_t i = from; i < to; ++i) {
+        if (field[i] < '0' || field[i] > '9')
+            return std::nullopt;
+        block = block * 10 + static_cast<unsigned>(field[i] - '0');
         if (block > 0xFFFFFFFFu)
-            return 0;
+            return std::nullopt;
     }
     return static_cast<std::uint32_t>(block);
 }
@@ -139,107 +172,140 @@ Status MemoFile::read(std::uint32_t block, std::string &text, std::string *probl
     // Block 0 is the file header: no note.
     if (block == 0)
         return status::Ok;
-    const std::uint64_t offset = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
-    std::string head;
-    if (const Status s = fetch(offset, kBlockHeadSize, head, why); s != status::Ok)
+    NoteSpan span;
+    if (const Status s = locate(block, span, why); s != status::Ok)
         return s;
-    if (head.size() < kBlockHeadSize && shrankBefore(offset + kBlockHeadSize))
-        return changed(why);
-    if (head.empty())
-        return damaged(block, "liegt hinter dem Ende der Memodatei", why);
-    if (m_kind == Kind::FoxPro)
-        return readFoxPro(block, offset, head, text, why);
-    // A note with the dBASE IV block signature FF FF 08 00 follows the dBASE IV
-    // rules in either flavour of file (writers mix them). In a dBASE IV file a
-    // block without the signature is not the start of a note (a freed block or a
-    // damaged reference).
-    if (head.size() == kBlockHeadSize && head.compare(0, 4, kSignature, 4) == 0)
-        return readDbaseIV(block, offset, head, text, why);
-    if (m_dbaseIV)
-        return damaged(
-            block, "ist nicht der Anfang eines Memotextes (die Kennung FF FF 08 00 fehlt)", why);
-    return readDbaseIII(offset, text, why);
-}
-
-// The length in the block header counts the 8 header bytes too. The note is
-// exactly that long: it never runs on into the following blocks' notes, and a
-// note that the file does not hold to its end is damaged, not cut.
-Status MemoFile::readDbaseIV(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
-                             std::string &text, std::string &problem) const
-{
-    const std::uint32_t length = le32(blockHead, 4);
-    if (length < kBlockHeadSize)
-        return damaged(block, "gibt die unmögliche Länge " + std::to_string(length) + " an",
-                       problem);
-    return readSpan(block, offset + kBlockHeadSize, length - std::uint32_t(kBlockHeadSize), text,
-                    problem);
-}
-
-// The note runs to the first 0x1A (writers end it with 1A 1A or a single 1A), or
-// to the end of the file, and is never longer than kMaxNoteLength.
-Status MemoFile::readDbaseIII(std::uint64_t offset, std::string &text, std::string &problem) const
-{
-    std::string chunk;
-    while (text.size() < kMaxNoteLength) {
-        if (const Status s = fetch(offset + text.size(), kChunk, chunk, problem); s != status::Ok) {
-            text.clear();
-            return s;
-        }
-        const auto end = chunk.find('\x1A');
-        text.append(chunk, 0, end);
-        if (end != std::string::npos)
-            break;
-        if (chunk.size() < kChunk) {
-            // The note ran to the end of the file: cut off if the file shrank.
-            if (shrankBefore(offset + text.size() + 1)) {
-                text.clear();
-                return changed(problem);
-            }
-            break;
-        }
-    }
-    if (text.size() > kMaxNoteLength)
-        text.resize(kMaxNoteLength);
-    return status::Ok;
-}
-
-// FoxPro block header: type and length, big-endian; the length excludes the header.
-Status MemoFile::readFoxPro(std::uint32_t block, std::uint64_t offset, std::string_view blockHead,
-                            std::string &text, std::string &problem) const
-{
-    if (blockHead.size() < kBlockHeadSize)
-        return damaged(block, "reicht über das Ende der Memodatei hinaus", problem);
-    // Types 0 (picture), 1 (text) and 2 (object); anything else is not a note.
-    if (be32(blockHead, 0) > 2)
-        return damaged(block,
-                       "ist nicht der Anfang eines Memotextes (Typ " +
-                           std::to_string(be32(blockHead, 0)) + ")",
-                       problem);
-    return readSpan(block, offset + kBlockHeadSize, be32(blockHead, 4), text, problem);
-}
-
-// Reads length bytes at offset as the note of block; at most kMaxNoteLength of
-// them. A note the file does not hold to its end is damaged, or, when the file
-// shrank since it was opened, changed.
-Status MemoFile::readSpan(std::uint32_t block, std::uint64_t offset, std::uint32_t length,
-                          std::string &text, std::string &problem) const
-{
-    const std::uint32_t wanted = std::min(length, kMaxNoteLength);
-    if (const Status s = fetch(offset, wanted, text, problem); s != status::Ok) {
+    if (span.toEndMark)
+        return readToEndMark(block, span.start, text, why);
+    if (const Status s = fetch(span.start, span.length, text, why); s != status::Ok) {
         text.clear();
         return s;
     }
-    if (text.size() < wanted) {
+    // The length was checked against the size at the open, and the file is unchanged.
+    if (text.size() < span.length) {
         text.clear();
-        if (shrankBefore(offset + wanted))
-            return changed(problem);
-        return damaged(block,
-                       "reicht mit " + std::to_string(length) +
-                           " Bytes über das Ende der Memodatei hinaus",
-                       problem);
+        return damaged(block, "lässt sich nicht ganz lesen", why);
     }
     if (m_kind == Kind::Dbase)
         trimPadding(text);
+    return status::Ok;
+}
+
+bool MemoFile::isEmpty(std::uint32_t block) const
+{
+    if (block == 0)
+        return true;
+    NoteSpan span;
+    std::string problem;
+    if (locate(block, span, problem) != status::Ok)
+        return false;
+    if (span.toEndMark)
+        return span.head.front() == '\x1A';
+    if (span.length == 0 || m_kind == Kind::FoxPro)
+        return span.length == 0;
+    // A dBASE note loses its trailing NULs and 0x1A: one of padding only is empty.
+    std::string first;
+    const std::uint64_t peek = std::min<std::uint64_t>(span.length, kPeek);
+    if (fetch(span.start, peek, first, problem) != status::Ok || first.size() < peek ||
+        first.find_first_not_of(kPadding) != std::string::npos)
+        return false;
+    std::string text;
+    return span.length <= kPeek || (read(block, text) == status::Ok && text.empty());
+}
+
+// Where the note of block lies. A note with the dBASE IV block signature FF FF 08 00
+// follows the dBASE IV rules in either flavour of file (writers mix them). In a
+// dBASE IV file a block without the signature is not the start of a note (a freed
+// block or a damaged reference); in a dBASE III file it starts a note that runs to
+// its end mark.
+Status MemoFile::locate(std::uint32_t block, NoteSpan &span, std::string &problem) const
+{
+    span.start = std::uint64_t(block) * static_cast<std::uint64_t>(m_blockSize);
+    if (const Status s = fetch(span.start, kBlockHeadSize, span.head, problem); s != status::Ok)
+        return s;
+    if (span.head.empty())
+        return damaged(block, "liegt hinter dem Ende der Memodatei", problem);
+    if (m_kind == Kind::FoxPro)
+        return locateFoxPro(block, span, problem);
+    if (span.head.size() == kBlockHeadSize && span.head.compare(0, 4, kSignature, 4) == 0) {
+        // The stated length counts the 8 bytes of the block head too.
+        const std::uint32_t stated = le32(span.head, 4);
+        if (stated < kBlockHeadSize)
+            return damaged(block, "gibt die unmögliche Länge " + std::to_string(stated) + " an",
+                           problem);
+        span.start += kBlockHeadSize;
+        span.length = stated - kBlockHeadSize;
+        return checkLength(block, span, problem);
+    }
+    if (m_dbaseIV)
+        return damaged(block,
+                       "ist nicht der Anfang eines Memotextes (die Kennung FF FF 08 00 fehlt)",
+                       problem);
+    span.toEndMark = true;
+    return status::Ok;
+}
+
+// FoxPro block head: type and length, big-endian; the length excludes the head.
+Status MemoFile::locateFoxPro(std::uint32_t block, NoteSpan &span, std::string &problem) const
+{
+    if (span.head.size() < kBlockHeadSize)
+        return damaged(block, "reicht über das Ende der Memodatei hinaus", problem);
+    // Types 0 (picture), 1 (text) and 2 (object); anything else is not a note.
+    if (be32(span.head, 0) > 2)
+        return damaged(block,
+                       "ist nicht der Anfang eines Memotextes (Typ " +
+                           std::to_string(be32(span.head, 0)) + ")",
+                       problem);
+    span.start += kBlockHeadSize;
+    span.length = be32(span.head, 4);
+    return checkLength(block, span, problem);
+}
+
+// A note is exactly as long as its head states: never cut to a shorter length,
+// never run on into the notes after it. A length beyond kMaxNoteLength, or one
+// that the file does not hold, is damage.
+Status MemoFile::checkLength(std::uint32_t block, const NoteSpan &span, std::string &problem) const
+{
+    if (span.length > kMaxNoteLength)
+        return damaged(block,
+                       "gibt die Länge " + std::to_string(span.length) + " an, mehr als die " +
+                           std::to_string(kMaxNoteLength) + " Bytes, die ein Memotext haben darf",
+                       problem);
+    if (span.start + span.length > m_opened.size)
+        return damaged(block,
+                       "reicht mit " + std::to_string(span.length) +
+                           " Bytes über das Ende der Memodatei hinaus",
+                       problem);
+    return status::Ok;
+}
+
+// A dBASE III note runs to the first 0x1A (writers end it with 1A 1A or a single
+// 1A), or to the end of the file. One with no end mark within kMaxNoteLength bytes
+// is damaged: its first part would look like the whole note. The end is found in
+// chunks that grow from 4 KiB to 1 MiB, then the note is read in one piece.
+Status MemoFile::readToEndMark(std::uint32_t block, std::uint64_t start, std::string &text,
+                               std::string &problem) const
+{
+    std::uint64_t length = 0;
+    std::uint64_t chunkSize = kFirstChunk;
+    std::string chunk;
+    for (;; chunkSize = std::min(chunkSize * 2, std::uint64_t(kLargestPiece))) {
+        if (const Status s = fetch(start + length, chunkSize, chunk, problem); s != status::Ok)
+            return s;
+        const auto end = chunk.find('\x1A');
+        length += end == std::string::npos ? chunk.size() : end;
+        if (length > kMaxNoteLength)
+            return damaged(block,
+                           "hat auf den ersten " + std::to_string(kMaxNoteLength) +
+                               " Bytes kein Endezeichen (1A)",
+                           problem);
+        if (end != std::string::npos || chunk.size() < chunkSize)
+            break;
+    }
+    if (const Status s = fetch(start, length, text, problem); s != status::Ok) {
+        text.clear();
+        return s;
+    }
     return status::Ok;
 }
 
@@ -255,7 +321,7 @@ Status MemoFile::fetch(std::uint64_t offset, std::uint64_t length, std::string &
                        std::string &problem) const
 {
     if (!m_readAhead || length > kLargestPiece)
-        return m_file.readAt(offset, length, out, problem);
+        return readUnchanged(offset, length, out, problem);
     const auto holds = [&] {
         if (offset < m_aheadOffset || offset - m_aheadOffset > m_ahead.size())
             return false;
@@ -267,36 +333,50 @@ Status MemoFile::fetch(std::uint64_t offset, std::uint64_t length, std::string &
         const bool onward = m_aheadSize > 0 && offset >= m_aheadOffset;
         m_aheadSize = onward ? std::min(m_aheadSize * 2, kLargestPiece) : kFirstPiece;
         m_aheadOffset = offset;
-        if (const Status s = m_file.readAt(offset, m_aheadSize, m_ahead, problem);
+        if (const Status s = readUnchanged(offset, m_aheadSize, m_ahead, problem);
             s != status::Ok) {
             m_aheadSize = 0;
             out.clear();
             return s;
         }
         if (!holds()) // a note longer than the piece
-            return m_file.readAt(offset, length, out, problem);
+            return readUnchanged(offset, length, out, problem);
     }
     const std::size_t from = static_cast<std::size_t>(offset - m_aheadOffset);
     out.assign(m_ahead, from, static_cast<std::size_t>(length));
     return status::Ok;
 }
 
+// The bytes are those of the file as it was opened only if no program wrote to it
+// in the meantime: a write moves the mtime and the ctime before its bytes can be
+// read, so a stamp taken after the read that agrees with the one of the open vouches
+// for them. The ctime also catches a write whose program set the mtime back. A file
+// replaced by renaming another over its name (or removed) loses its last name, which
+// moves its ctime too, but is not written to: the one held open keeps the notes of
+// the records read at the open, and only its size and mtime are compared.
+Status MemoFile::readUnchanged(std::uint64_t offset, std::uint64_t length, std::string &out,
+                               std::string &problem) const
+{
+    if (const Status s = m_file.readAt(offset, length, out, problem); s != status::Ok)
+        return s;
+    FileStamp now;
+    const bool sameData = m_file.stamp(now) && now.size == m_opened.size &&
+                          now.modifiedSeconds == m_opened.modifiedSeconds &&
+                          now.modifiedNanoseconds == m_opened.modifiedNanoseconds;
+    const bool sameInode = (now.changedSeconds == m_opened.changedSeconds &&
+                            now.changedNanoseconds == m_opened.changedNanoseconds) ||
+                           now.links == 0;
+    if (sameData && sameInode)
+        return status::Ok;
+    out.clear();
+    problem = "Die Memodatei wurde seit dem Öffnen der Tabelle geändert.";
+    return status::FileChanged;
+}
+
 Status MemoFile::damaged(std::uint32_t block, const std::string &what, std::string &problem)
 {
     problem = "Der Memotext in Block " + std::to_string(block) + " " + what + ".";
     return status::MemoDamaged;
-}
-
-Status MemoFile::changed(std::string &problem)
-{
-    problem = "Die Memodatei ist seit dem Öffnen kürzer geworden.";
-    return status::FileChanged;
-}
-
-bool MemoFile::shrankBefore(std::uint64_t end) const
-{
-    const std::uint64_t size = m_file.size();
-    return size < m_openedSize && size < std::min(end, m_openedSize);
 }
 
 } // namespace dbase

@@ -42,6 +42,22 @@ std::uint64_t ReadOnlyFile::size() const
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+bool ReadOnlyFile::stamp(FileStamp &out) const
+{
+    struct stat st
+    {
+    };
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || st.st_size < 0)
+        return false;
+    out.size = static_cast<std::uint64_t>(st.st_size);
+    out.modifiedSeconds = st.st_mtim.tv_sec;
+    out.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    out.changedSeconds = st.st_ctim.tv_sec;
+    out.changedNanoseconds = st.st_ctim.tv_nsec;
+    out.links = static_cast<std::uint64_t>(st.st_nlink);
+    return true;
+}
+
 Status ReadOnlyFile::readAt(std::uint64_t offset, std::uint64_t length, std::string &out,
                             std::string &problem) const
 {

@@ -10,6 +10,20 @@
 
 namespace dbase {
 
+// What a write to a file changes: its size, the time its data last changed (mtime)
+// and the time its inode last changed (ctime), in nanoseconds; and its number of
+// names. A program can set the mtime back, never the ctime: any write moves it, as
+// does a change of the file's names or rights.
+struct FileStamp
+{
+    std::uint64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+    std::int64_t changedSeconds = 0;
+    long changedNanoseconds = 0;
+    std::uint64_t links = 0;
+};
+
 class ReadOnlyFile
 {
 public:
@@ -23,6 +37,9 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The file's current size; 0 when it cannot be determined.
     std::uint64_t size() const;
+    // The open file's stamp (of the file we hold open, even if its name now leads to
+    // another); false when it cannot be determined.
+    bool stamp(FileStamp &out) const;
     // Reads up to length bytes at offset into out (fewer at the end of the file).
     // FileUnreadable on an I/O error.
     Status readAt(std::uint64_t offset, std::uint64_t length, std::string &out,

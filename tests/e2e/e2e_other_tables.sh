@@ -11,6 +11,11 @@
 #   memo_cut           the memo file cut while the window is open, then a search for a
 #                      name with a note: one error box; closing the window afterwards
 #                      ends the program with 0
+#   memo_huge_claim    records refer to a note whose head states 4 GiB in a memo file
+#                      holding more than 64 MiB after it (sparse): the window shows
+#                      at once, a search for such a record gives one error box at
+#                      once (nothing of the other notes is read into the note box),
+#                      and closing the window ends the program with 0
 # The tables are written by Perl's XBase module from the demo table; a production
 # index (where the header says so) is the demo table's, whose tags the engine
 # evaluates on the table's own records.
@@ -102,6 +107,16 @@ answer_box() {
     fail "the box did not close"
 }
 
+# Searches for a name in the window as a user does: "Suchen", the name, Enter.
+search_for() {
+    xdotool windowfocus --sync "$1"
+    # "Suchen" lies at 124..199 x 122..141 of the client area.
+    xdotool mousemove --window "$1" 160 131 click 1
+    sleep 0.5
+    xdotool type --delay 20 "$2"
+    xdotool key Return
+}
+
 # Closes the main window as its close box does; the program must end with 0.
 close_and_expect_zero() {
     python3 "$HERE/wm_close.py" "$1" || fail "could not ask the window to close"
@@ -119,6 +134,9 @@ fields15) write_shape "$dir" index "${ALL[@]}" ZUSATZ:C:8 ;;
 reordered) write_shape "$dir" index KLEINGEM TEXT "${ALL[@]:0:12}" ;;
 no_tag) write_shape "$dir" none "${ALL[@]}" ;;
 memo_cut) write_demo_table "$dir" ;;
+memo_huge_claim)
+    write_demo_table "$dir"
+    name=$(python3 "$HERE/huge_note_claim.py" "$dir" --keep-first) || fail "could not damage the memo file" ;;
 *) fail "unknown case $CASE" ;;
 esac
 start_viewer_in "$dir"
@@ -152,14 +170,17 @@ EOF
 )
     [ -n "$name" ] || fail "no name with a note in the demo table"
     truncate -s 512 "$dir/CD_GIS.DBT"
-    xdotool windowfocus --sync "$win"
-    # "Suchen" lies at 124..199 x 122..141 of the client area.
-    xdotool mousemove --window "$win" 160 131 click 1
-    sleep 0.5
-    xdotool type --delay 20 "$name"
-    xdotool key Return
+    search_for "$win" "$name"
     answer_box "$TITLE_CAPTION"
     kill -0 "$APP_PID" 2>/dev/null || fail "the program ended after the box"
+    close_and_expect_zero "$win" ;;
+memo_huge_claim)
+    # Generous deadlines (10 s each) against a window that would read 64 MiB of
+    # other notes into its note box for a minute.
+    win=$(wait_visible "$MAIN_CAPTION") || fail "no main window ($(cat "$TMP_ROOT/viewer.log"))"
+    [ "$(visible "$TITLE_CAPTION")" -eq 0 ] || fail "an error box is shown"
+    search_for "$win" "$name"
+    answer_box "$TITLE_CAPTION"
     close_and_expect_zero "$win" ;;
 esac
 echo "PASS"

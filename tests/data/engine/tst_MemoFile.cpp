@@ -42,7 +42,8 @@ private slots:
     void flavoursAndBlockSizes();
     void damagedNotesAreReported_data();
     void damagedNotesAreReported();
-    void fileShrinksWhileOpen();
+    void fileChangesWhileOpen_data();
+    void fileChangesWhileOpen();
     void readAheadGivesTheNotesAsStored_data();
     void readAheadGivesTheNotesAsStored();
     void foxPro();
@@ -125,8 +126,10 @@ void tst_MemoFile::flavoursAndBlockSizes()
 }
 
 // References that lead nowhere, or to something that is not a note, are damage:
-// an error that says which block and what is wrong, and no text. Block 0 and a note
-// of length 0 are no note.
+// an error that says which block and what is wrong, no text, and no "empty note"
+// either. Block 0, a note of length 0 and one of padding only are empty notes. A
+// length beyond the cap is damage even where the file holds that many bytes of other
+// notes (fileSize: the file is extended to it, sparse, after the bytes).
 void tst_MemoFile::damagedNotesAreReported_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -134,38 +137,54 @@ void tst_MemoFile::damagedNotesAreReported_data()
     QTest::addColumn<int>("block");
     QTest::addColumn<dbase::Status>("expected");
     QTest::addColumn<QString>("problem");
+    QTest::addColumn<qint64>("fileSize");
+    const qint64 beyondCap = qint64(MemoFile::kMaxNoteLength) + (qint64(6) << 20);
 
     const auto dbase = MemoFile::Kind::Dbase;
     std::vector<int> b;
     const QByteArray iv = fixture::memoIV({"Keller", "Dachboden"}, 512, &b);
     QTest::newRow("past the end") << iv << dbase << 99 << status::MemoDamaged
-                                  << "Block 99 liegt hinter dem Ende";
+                                  << "Block 99 liegt hinter dem Ende" << qint64(0);
     QTest::newRow("far past the end") << iv << dbase << 0x7FFFFFFF << status::MemoDamaged
-                                      << "Block 2147483647 liegt hinter dem Ende";
-    QTest::newRow("the header block") << iv << dbase << 0 << status::Ok << "";
+                                      << "Block 2147483647 liegt hinter dem Ende" << qint64(0);
+    QTest::newRow("the header block") << iv << dbase << 0 << status::Ok << "" << qint64(0);
     QByteArray wrong = iv;
     wrong[b[1] * 512] = 'X';
     QTest::newRow("wrong signature in a dBASE IV file")
-        << wrong << dbase << b[1] << status::MemoDamaged << "Kennung FF FF 08 00 fehlt";
+        << wrong << dbase << b[1] << status::MemoDamaged << "Kennung FF FF 08 00 fehlt"
+        << qint64(0);
     QByteArray zero = iv;
     fixture::putLe(zero, b[0] * 512 + 4, 8, 4);
-    QTest::newRow("note of length 0") << zero << dbase << b[0] << status::Ok << "";
+    QTest::newRow("note of length 0") << zero << dbase << b[0] << status::Ok << "" << qint64(0);
     QByteArray tiny = iv;
     fixture::putLe(tiny, b[0] * 512 + 4, 3, 4);
     QTest::newRow("length below the block head")
-        << tiny << dbase << b[0] << status::MemoDamaged << "unmögliche Länge 3";
+        << tiny << dbase << b[0] << status::MemoDamaged << "unmögliche Länge 3" << qint64(0);
     QTest::newRow("block head cut by the file end")
-        << iv.left(b[1] * 512 + 4) << dbase << b[1] << status::MemoDamaged << "Block 2";
+        << iv.left(b[1] * 512 + 4) << dbase << b[1] << status::MemoDamaged << "Block 2"
+        << qint64(0);
     QTest::newRow("note cut by the file end")
         << iv.left(b[1] * 512 + 12) << dbase << b[1] << status::MemoDamaged
-        << "reicht mit 9 Bytes über das Ende";
+        << "reicht mit 9 Bytes über das Ende" << qint64(0);
     QByteArray huge = iv;
     fixture::putLe(huge, b[0] * 512 + 4, 0xFFFFFFFFu, 4);
-    QTest::newRow("length of 4 GB")
-        << huge << dbase << b[0] << status::MemoDamaged << "reicht mit 4294967287 Bytes";
+    QTest::newRow("length of 4 GB, other notes after it")
+        << huge << dbase << b[0] << status::MemoDamaged << "gibt die Länge 4294967287 an"
+        << beyondCap;
+    QByteArray overCap = iv;
+    fixture::putLe(overCap, b[0] * 512 + 4, MemoFile::kMaxNoteLength + 8 + 1, 4);
+    QTest::newRow("one byte beyond the cap") << overCap << dbase << b[0] << status::MemoDamaged
+                                             << "gibt die Länge 67108865 an" << beyondCap;
+    std::vector<int> p;
+    QTest::newRow("padding only") << fixture::memoIV({std::string(100, '\0') + "\x1A", "Keller"},
+                                                     512, &p)
+                                  << dbase << p[0] << status::Ok << "" << qint64(0);
     QTest::newRow("dBASE III, past the end")
         << fixture::memoIII({"Keller"}, "\x1A\x1A") << dbase << 5 << status::MemoDamaged
-        << "Block 5 liegt hinter dem Ende";
+        << "Block 5 liegt hinter dem Ende" << qint64(0);
+    QTest::newRow("dBASE III, no end mark within the cap")
+        << fixture::memoIII({"Keller"}, "") << dbase << 1 << status::MemoDamaged
+        << "auf den ersten 67108864 Bytes kein Endezeichen" << beyondCap;
 
     const auto fox = MemoFile::Kind::FoxPro;
     QByteArray fpt(512, '\0');
@@ -178,11 +197,16 @@ void tst_MemoFile::damagedNotesAreReported_data()
                       "abc",
                       11);
     QTest::newRow("FoxPro, not a note type")
-        << fpt << fox << 8 << status::MemoDamaged << "Block 8 ist nicht der Anfang";
+        << fpt << fox << 8 << status::MemoDamaged << "Block 8 ist nicht der Anfang" << qint64(0);
     QTest::newRow("FoxPro, note cut by the file end")
-        << fpt << fox << 9 << status::MemoDamaged << "reicht mit 256 Bytes";
+        << fpt << fox << 9 << status::MemoDamaged << "reicht mit 256 Bytes" << qint64(0);
     QTest::newRow("FoxPro, past the end")
-        << fpt << fox << 12 << status::MemoDamaged << "Block 12 liegt hinter dem Ende";
+        << fpt << fox << 12 << status::MemoDamaged << "Block 12 liegt hinter dem Ende" << qint64(0);
+    QByteArray foxOverCap = fpt;
+    foxOverCap.replace(512 + 64 + 4, 4, QByteArray("\x04\x00\x00\x01", 4)); // cap + 1
+    QTest::newRow("FoxPro, one byte beyond the cap")
+        << foxOverCap << fox << 9 << status::MemoDamaged << "gibt die Länge 67108865 an"
+        << beyondCap;
 }
 
 void tst_MemoFile::damagedNotesAreReported()
@@ -191,20 +215,40 @@ void tst_MemoFile::damagedNotesAreReported()
     QFETCH(dbase::MemoFile::Kind, kind);
     QFETCH(int, block);
     QFETCH(QString, problem);
+    QFETCH(dbase::Status, expected);
+    QFETCH(qint64, fileSize);
     QTemporaryDir dir;
     const QString path = dir.filePath("T.DBT");
     QVERIFY(fixture::write(path, bytes));
+    if (fileSize > 0)
+        QVERIFY(QFile::resize(path, fileSize));
     const auto memo = openMemo(path, kind);
     QVERIFY(memo);
     std::string text = "stale";
     std::string why;
-    QTEST(memo->read(std::uint32_t(block), text, &why), "expected");
+    QCOMPARE(memo->read(std::uint32_t(block), text, &why), expected);
     QCOMPARE(text, std::string());
     QVERIFY2(QString::fromStdString(why).contains(problem), why.c_str());
+    QCOMPARE(memo->isEmpty(std::uint32_t(block)), expected == status::Ok);
 }
 
-void tst_MemoFile::fileShrinksWhileOpen()
+void tst_MemoFile::fileChangesWhileOpen_data()
 {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("readAhead");
+    QTest::newRow("cut behind the first note") << "cut" << false;
+    QTest::newRow("first note edited in place, same size") << "edit" << false;
+    QTest::newRow("first note edited in place, read ahead") << "edit" << true;
+    QTest::newRow("appended to") << "append" << false;
+}
+
+// Another program writes to the memo file while it is open: every note read
+// afterwards, also one still inside the file and one of unchanged size, is an
+// error, never the changed text.
+void tst_MemoFile::fileChangesWhileOpen()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, readAhead);
     std::vector<int> b;
     const QByteArray bytes = fixture::memoIV({"Keller", std::string(1500, 'x')}, 512, &b);
     QTemporaryDir dir;
@@ -212,16 +256,24 @@ void tst_MemoFile::fileShrinksWhileOpen()
     QVERIFY(fixture::write(path, bytes));
     const auto memo = openMemo(path);
     QVERIFY(memo);
-    QVERIFY(QFile::resize(path, b[1] * 512 + 100));
+    memo->setReadAhead(readAhead);
+    QFile file(path);
+    if (change == "cut")
+        QVERIFY(file.resize(b[1] * 512 + 100));
+    else if (change == "edit")
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(b[0] * 512 + 8) &&
+                file.write("Garage") == 6);
+    else
+        QVERIFY(file.open(QIODevice::Append) && file.write(QByteArray(512, '\0')) == 512);
+    file.close();
     std::string text;
-    QCOMPARE(memo->read(std::uint32_t(b[0]), text), status::Ok);
-    QCOMPARE(text, std::string("Keller"));
-    // The second note was cut by the shrinking: an error, not a shortened text.
-    QCOMPARE(memo->read(std::uint32_t(b[1]), text), status::FileChanged);
-    QCOMPARE(text, std::string());
-    QVERIFY(QFile::resize(path, 0));
-    QCOMPARE(memo->read(std::uint32_t(b[0]), text), status::FileChanged);
-    QCOMPARE(text, std::string());
+    std::string why;
+    for (const int block : b) {
+        QCOMPARE(memo->read(std::uint32_t(block), text, &why), status::FileChanged);
+        QCOMPARE(text, std::string());
+        QCOMPARE(why, std::string("Die Memodatei wurde seit dem Öffnen der Tabelle geändert."));
+        QVERIFY(!memo->isEmpty(std::uint32_t(block)));
+    }
 }
 
 void tst_MemoFile::readAheadGivesTheNotesAsStored_data()
@@ -281,28 +333,35 @@ void tst_MemoFile::foxPro()
     QCOMPARE(text, std::string("Hallo"));
 }
 
+// A reference is blank (0), a block number, or damaged (-1): anything but one run of
+// digits between blanks and NULs.
 void tst_MemoFile::blockOf_data()
 {
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<bool>("binary");
-    QTest::addColumn<uint>("block");
-    QTest::newRow("right-aligned") << QByteArray("        12") << false << 12u;
-    QTest::newRow("leading zeros") << QByteArray("0000000012") << false << 12u;
-    QTest::newRow("blank") << QByteArray("          ") << false << 0u;
-    QTest::newRow("NULs") << QByteArray(10, '\0') << false << 0u;
-    QTest::newRow("zero") << QByteArray("         0") << false << 0u;
-    QTest::newRow("garbage") << QByteArray("    12abc ") << false << 0u;
-    QTest::newRow("beyond 32 bits") << QByteArray("9999999999") << false << 0u;
-    QTest::newRow("binary") << QByteArray("\x07\x01\x00\x00", 4) << true << 263u;
+    QTest::addColumn<qint64>("block");
+    QTest::newRow("right-aligned") << QByteArray("        12") << false << qint64(12);
+    QTest::newRow("leading zeros") << QByteArray("0000000012") << false << qint64(12);
+    QTest::newRow("left-aligned, NUL-filled")
+        << QByteArray("12\0\0\0\0\0\0\0\0", 10) << false << qint64(12);
+    QTest::newRow("blank") << QByteArray("          ") << false << qint64(0);
+    QTest::newRow("NULs") << QByteArray(10, '\0') << false << qint64(0);
+    QTest::newRow("zero") << QByteArray("         0") << false << qint64(0);
+    QTest::newRow("largest block") << QByteArray("4294967295") << false << qint64(4294967295);
+    QTest::newRow("garbage") << QByteArray("    12abc ") << false << qint64(-1);
+    QTest::newRow("two numbers") << QByteArray("   12  34 ") << false << qint64(-1);
+    QTest::newRow("sign") << QByteArray("       -12") << false << qint64(-1);
+    QTest::newRow("beyond 32 bits") << QByteArray("9999999999") << false << qint64(-1);
+    QTest::newRow("binary") << QByteArray("\x07\x01\x00\x00", 4) << true << qint64(263);
 }
 
 void tst_MemoFile::blockOf()
 {
     QFETCH(QByteArray, field);
     QFETCH(bool, binary);
-    QTEST(uint(MemoFile::blockOf(std::string_view(field.constData(), std::size_t(field.size())),
-                                 binary)),
-          "block");
+    const auto block =
+        MemoFile::blockOf(std::string_view(field.constData(), std::size_t(field.size())), binary);
+    QTEST(block ? qint64(*block) : qint64(-1), "block");
 }
 
 void tst_MemoFile::tooShortHeader()

@@ -53,6 +53,8 @@ private slots:
     void dumpMatchesExpectedText_data();
     void dumpMatchesExpectedText();
     void damagedTableIsReported();
+    void damagedNotesAreReported_data();
+    void damagedNotesAreReported();
     void writerWarnsOfLostCharacters();
     void writerRefusesBadInput_data();
     void writerRefusesBadInput();
@@ -119,6 +121,68 @@ void tst_TableDump::damagedTableIsReported()
     QVERIFY2(message.contains("Datei: " + table), qPrintable(message));
     QVERIFY2(message.contains("gibt 4 Datensätze an, die Datei enthält aber nur 2"),
              qPrintable(message));
+}
+
+void tst_TableDump::damagedNotesAreReported_data()
+{
+    QTest::addColumn<int>("record");
+    QTest::addColumn<QByteArray>("reference"); // stored in place of the record's own
+    QTest::addColumn<QByteArray>("note");      // its text as the expected dump shows it
+    QTest::addColumn<QString>("reason");
+    // The note's head states 4 GiB, and the memo file (extended sparse) holds more
+    // than the cap after it, the next record's note first.
+    QTest::newRow("note stating 4 GiB before the other notes")
+        << 2 << QByteArray() << QByteArray("\"Zwei Zeilen:\r\nerste, zweite mit \"\"Zitat\"\".\"")
+        << "Der Memotext in Block <block> gibt die Länge 4294967287 an";
+    QTest::newRow("reference that is no block number")
+        << 3 << QByteArray("     12abc") << QByteArray("Werte über 400 Bq/m³.")
+        << "Der Memoverweis '12abc' ist beschädigt.";
+}
+
+// A note that cannot be read leaves its cell empty and nothing else: every other
+// record comes out whole, the damage is reported on standard error with the record,
+// the memo file and what is wrong, and the exit status is 1.
+void tst_TableDump::damagedNotesAreReported()
+{
+    QFETCH(int, record);
+    QFETCH(QByteArray, reference);
+    QFETCH(QByteArray, note);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString table = dir.filePath("SMALL.DBF");
+    QVERIFY(!run(tool("tablewriter"), {sourceFile("fixtures/small.csv"), table}).isNull());
+    QFile dbf(table);
+    QVERIFY(dbf.open(QIODevice::ReadWrite));
+    const QByteArray head = dbf.read(12);
+    const int headerLength = quint8(head[8]) | quint8(head[9]) << 8;
+    const int recordLength = quint8(head[10]) | quint8(head[11]) << 8;
+    // TEXT is the last field: its reference ends the record.
+    const qint64 at = headerLength + qint64(record) * recordLength - 10;
+    QVERIFY(dbf.seek(at));
+    const int block = dbf.read(10).trimmed().toInt();
+    QVERIFY(block > 0);
+    QVERIFY(reference.isEmpty() || (dbf.seek(at) && dbf.write(reference) == 10));
+    dbf.close();
+    if (reference.isEmpty()) {
+        QFile dbt(dir.filePath("SMALL.DBT"));
+        QVERIFY(dbt.open(QIODevice::ReadWrite));
+        QVERIFY(dbt.seek(block * 512 + 4) && dbt.write("\xFF\xFF\xFF\xFF", 4) == 4);
+        QVERIFY(dbt.resize(70000000));
+    }
+    int code = 0;
+    QByteArray err;
+    const QByteArray out = run(tool("tabledump"), {table}, &code, &err);
+    QCOMPARE(code, 1);
+    const QByteArray whole = readAll(sourceFile("expected/small-records.csv"));
+    QVERIFY(whole.contains(note));
+    QCOMPARE(QString::fromUtf8(out), QString::fromUtf8(QByteArray(whole).replace(note, "")));
+    const QString message = QString::fromUtf8(err);
+    QVERIFY2(message.startsWith(QString("tabledump: Satz %1, TEXT: ").arg(record)),
+             qPrintable(message));
+    QVERIFY2(message.contains("\nDatei: " + dir.filePath("SMALL.DBT") + "\n"), qPrintable(message));
+    QVERIFY2(message.contains(reason.replace("<block>", QString::number(block))),
+             qPrintable(message));
+    QCOMPARE(message.count("tabledump:"), 1);
 }
 
 // cp437 has no "³": the writer stores '?' and says so.

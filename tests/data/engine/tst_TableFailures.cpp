@@ -21,6 +21,7 @@ private slots:
     void openFailures_data();
     void openFailures();
     void noteCutWhileOpen();
+    void damagedNote_data();
     void damagedNote();
 
 private:
@@ -122,24 +123,66 @@ void tst_TableFailures::noteCutWhileOpen()
     QCOMPARE(names, (QStringList{"Graz", "Wien"}));
 }
 
-// The memo file was cut before the table opened: its notes lie past its end. The
-// cell shows that there is a note, and reading it raises the error naming the memo
-// file and the block, instead of showing nothing or another note.
+// A note that cannot be what its record refers to: the cell shows that there is a
+// note, and reading it raises the error naming the memo file and what is wrong,
+// instead of showing nothing, part of the note or other notes. Rows: the memo file
+// cut before the table opened; the first note's head stating 4 GiB in a file that
+// holds more than the cap after it (extended sparse); references that are no block
+// number.
+void tst_TableFailures::damagedNote_data()
+{
+    QTest::addColumn<QByteArray>("reference"); // stored in the first record, if not empty
+    QTest::addColumn<qint64>("lengthAt");      // where the 4 GiB length goes, if positive
+    QTest::addColumn<qint64>("memoSize");      // the memo file's new size, if positive
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("memo file cut") << QByteArray() << qint64(0) << qint64(512) << "hinter dem Ende";
+    QTest::newRow("length of 4 GiB") << QByteArray() << qint64(512 + 4) << qint64(70) * 1000000
+                                     << "Block 1 gibt die Länge 4294967287 an";
+    QTest::newRow("reference with letters") << QByteArray("     12abc") << qint64(0) << qint64(0)
+                                            << "Der Memoverweis '12abc' ist beschädigt.";
+    QTest::newRow("reference beyond 32 bits") << QByteArray("9999999999") << qint64(0) << qint64(0)
+                                              << "Der Memoverweis '9999999999' ist beschädigt.";
+}
+
 void tst_TableFailures::damagedNote()
 {
-    QVERIFY(QFile::resize(m_dir->filePath("CD_GIS.DBT"), 512));
+    QFETCH(QByteArray, reference);
+    QFETCH(qint64, lengthAt);
+    QFETCH(qint64, memoSize);
+    QFETCH(QString, reason);
+    const QString memoPath = m_dir->filePath("CD_GIS.DBT");
+    QFile memo(memoPath);
+    QVERIFY(memo.open(QIODevice::ReadWrite));
+    QVERIFY(lengthAt <= 0 || (memo.seek(lengthAt) && memo.write("\xFF\xFF\xFF\xFF", 4) == 4));
+    QVERIFY(memoSize <= 0 || memo.resize(memoSize));
+    memo.close();
+    if (!reference.isEmpty()) {
+        // TEXT is the last field of the record: its reference ends the first record.
+        QFile table(m_dir->filePath("CD_GIS.DBF"));
+        QVERIFY(table.open(QIODevice::ReadWrite));
+        const QByteArray head = table.read(12);
+        const int headerLength = quint8(head[8]) | quint8(head[9]) << 8;
+        const int recordLength = quint8(head[10]) | quint8(head[11]) << 8;
+        QVERIFY(table.seek(headerLength + recordLength - 10) && table.write(reference) == 10);
+    }
     QVERIFY(m_engine->start() == dbase::status::Ok);
     auto t = table();
     t->setActive(true);
+    // The damage is Wien's, the first record's.
+    if (t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText() != QStringLiteral("Wien"))
+        t->stepForward();
+    QCOMPARE(t->fieldNamed(QStringLiteral("GEMEINDE"))->displayText(), QStringLiteral("Wien"));
     const Field *note = t->fieldNamed(QStringLiteral("TEXT"));
     QCOMPARE(note->displayText(), QStringLiteral("(MEMO)"));
     try {
         note->memoText();
         QFAIL("the damaged note was read");
     } catch (const EDBEngineError &e) {
-        QVERIFY2(e.message().contains(m_dir->filePath("CD_GIS.DBT")), qPrintable(e.message()));
-        QVERIFY2(e.message().contains("Die Memodatei ist beschädigt."), qPrintable(e.message()));
-        QVERIFY2(e.message().contains("hinter dem Ende"), qPrintable(e.message()));
+        const QStringList lines = e.message().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("Die Memodatei ist beschädigt."));
+        QCOMPARE(lines[1], "Datei: " + memoPath);
+        QVERIFY2(lines[2].contains(reason), qPrintable(lines[2]));
     }
 }
 
