@@ -212,6 +212,10 @@ int CodePage::fromLanguageDriver(std::uint8_t driver)
 
 const CodePage &CodePage::of(int number)
 {
+    // A view asks for the same page for every cell: the last one answers without a lock.
+    thread_local const CodePage *last = nullptr;
+    if (last && last->m_number == number)
+        return *last;
     static std::mutex mutex;
     static std::map<int, std::unique_ptr<const CodePage>> pages;
     // A number the engine does not know shares one page that knows ASCII only.
@@ -221,6 +225,7 @@ const CodePage &CodePage::of(int number)
     std::unique_ptr<const CodePage> &page = pages[number];
     if (!page)
         page.reset(new CodePage(number));
+    last = page.get();
     return *page;
 }
 
