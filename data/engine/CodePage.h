@@ -34,7 +34,7 @@ public:
 
     // The code page numbered number, read on first use and kept for the process's
     // life. A number the engine does not know, or whose table the C library lacks,
-    // gives a page that knows ASCII only (isConvertible() false).
+    // gives a page that knows ASCII only (isConvertible() false, number() 0).
     static const CodePage &of(int number);
     // Code page named by a language-driver byte (header byte 29), as dBASE, FoxPro and
     // Visual FoxPro define them; 0 when the byte is 0x00 (not set) or unknown.
@@ -45,19 +45,24 @@ public:
     // Every character one byte: byteToUtf8() serves for hot loops.
     bool isSingleByte() const { return m_kind == Kind::SingleByte; }
 
-    // The UTF-8 form of each byte of a single-byte page (1 to 3 bytes; U+FFFD's for a
-    // byte the page does not define). Meaningless for other pages.
+    // The UTF-8 form of each byte of a single-byte page (1 to 3 bytes; undefined bytes
+    // as said above). Meaningless for other pages.
     struct Utf8Form
     {
         char bytes[4];
         unsigned char length;
     };
     const std::array<Utf8Form, 256> &byteToUtf8() const { return m_utf8Forms; }
-    // The character of one byte of a single-byte page (0xFFFD: not defined).
+    // The character of one byte of a single-byte page (undefined bytes as said above).
     char32_t unicodeOf(unsigned char byte) const { return m_single[byte]; }
 
+    // Stored bytes as UTF-8, exactly the characters stored.
     std::string toUtf8(std::string_view stored) const;
+    // Stored bytes as the window shows them: Windows-1252, one '?' per character that
+    // 1252 lacks and per byte that is no character.
     std::string toAnsi(std::string_view stored) const;
+    // UTF-8 (malformed sequences become '?') or Windows-1252 as stored bytes of this
+    // page, '?' for each character it lacks: a search key.
     std::string fromUtf8(std::string_view utf8) const;
     std::string fromAnsi(std::string_view ansi) const;
 
@@ -86,7 +91,7 @@ private:
     bool m_convertible = false;
     const char *m_iconvName = nullptr;
     // Single-byte pages: each byte's character. Double-byte pages: the same for bytes
-    // that are a character alone; kLead for a lead byte.
+    // that are a character alone; U+FFFD for a lead byte (alone it is none).
     std::array<char32_t, 256> m_single{};
     // Double-byte pages: for each lead byte (m_leadIndex, -1 for none) the character of
     // each second byte (0xFFFD where the pair is undefined).
