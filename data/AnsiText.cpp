@@ -6,15 +6,14 @@
 
 QString AnsiText::toUnicode(int codePage, std::string_view bytes)
 {
-    const std::string ansi =
-        codePage == 1252 ? std::string(bytes) : dbase::CodePage::toAnsi(codePage, bytes);
+    const std::string ansi = dbase::CodePage::of(codePage).toAnsi(bytes);
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 
 std::string AnsiText::fromUnicode(int codePage, const QString &text)
 {
     const std::string ansi = dbase::CodePage::utf8ToAnsi(text.toStdString());
-    return codePage == 1252 ? ansi : dbase::CodePage::fromAnsi(codePage, ansi);
+    return dbase::CodePage::of(codePage).fromAnsi(ansi);
 }
 
 QString AnsiText::engineText(const std::string &text)

@@ -1,6 +1,7 @@
 // Conversion of the table's texts between its code page and Unicode. Texts are read
 // through Windows-1252 (the character set of the viewer's texts), so a character that
-// 1252 lacks shows as '?', and written back the same way.
+// 1252 lacks shows as one '?' (a character of two bytes too), and written back the
+// same way.
 #pragma once
 
 #include <QString>

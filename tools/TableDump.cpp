@@ -57,7 +57,7 @@ struct OpenTable
 
     std::string utf8(const std::string &stored) const
     {
-        return CodePage::ansiToUtf8(CodePage::toAnsi(codePage, stored));
+        return CodePage::ansiToUtf8(CodePage::of(codePage).toAnsi(stored));
     }
 };
 
@@ -312,7 +312,7 @@ Status seekNearest(OpenTable &t, const std::string &typed, std::string &record, 
     if (facts.keyFields.empty())
         return status::InvalidParameter; // only an order on one field takes a typed text
     const std::string value =
-        CodePage::fromAnsi(t.codePage, CodePage::utf8ToAnsi(lowerAscii(typed)));
+        CodePage::of(t.codePage).fromAnsi(CodePage::utf8ToAnsi(lowerAscii(typed)));
     std::string lookup;
     std::string key;
     if (Status s = t.cursor->blankRecord(lookup); s != status::Ok)

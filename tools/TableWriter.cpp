@@ -88,7 +88,7 @@ std::string TableWriter::indexPath() const
 
 bool TableWriter::open(std::string &error)
 {
-    if (!dbase::CodePage::isSupported(m_codePage)) {
+    if (!dbase::CodePage::of(m_codePage).isConvertible()) {
         error = "Die Sprachkennung " + std::to_string(m_languageDriver) +
                 " nennt keine unterstützte Codepage.";
         return false;
@@ -124,7 +124,7 @@ void TableWriter::writeHeader(std::uint32_t recordCount, bool productionIndex)
     std::size_t at = 32;
     for (const WriterField &f : municipalityLayout()) {
         const std::string name =
-            dbase::CodePage::fromAnsi(m_codePage, dbase::CodePage::utf8ToAnsi(f.name));
+            dbase::CodePage::of(m_codePage).fromAnsi(dbase::CodePage::utf8ToAnsi(f.name));
         head.replace(at, name.size(), name);
         head[at + 11] = f.type;
         head[at + 16] = static_cast<char>(f.width);
@@ -139,7 +139,7 @@ void TableWriter::writeHeader(std::uint32_t recordCount, bool productionIndex)
 std::string TableWriter::encodeText(const std::string &utf8, const WriterField &field, bool cut)
 {
     const std::string ansi = dbase::CodePage::utf8ToAnsi(utf8);
-    std::string text = dbase::CodePage::fromAnsi(m_codePage, ansi);
+    std::string text = dbase::CodePage::of(m_codePage).fromAnsi(ansi);
     const auto marks = [](const std::string &t) { return std::count(t.begin(), t.end(), '?'); };
     if (marks(text) > marks(utf8))
         m_warnings.push_back("Satz " + std::to_string(m_records + 1) + ", " + field.name +

@@ -1,7 +1,6 @@
 #include "Collation.h"
 
 #include "CodePage.h"
-#include "CodePageTables.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,7 +18,7 @@ constexpr char kLatin1Base[65] = "AAAAAA\0CEEEEIIII"
                                  "aaaaaa\0ceeeeiiii"
                                  "\0nooooo\0ouuuuy\0y";
 
-unsigned char baseLetter(char16_t u)
+unsigned char baseLetter(char32_t u)
 {
     if (u >= 0xC0 && u <= 0xFF)
         return static_cast<unsigned char>(kLatin1Base[u - 0xC0]);
@@ -39,14 +38,14 @@ unsigned char baseLetter(char16_t u)
     }
 }
 
-Collation::FoldTable makeFoldTable(const std::array<char16_t, 128> &upperHalf)
+Collation::FoldTable makeFoldTable(const CodePage &page)
 {
     Collation::FoldTable table{};
     for (unsigned b = 0; b < 256; ++b) {
         table[b] = {static_cast<unsigned char>(b), 0};
         if (b < 0x80)
             continue;
-        const char16_t u = upperHalf[b - 0x80];
+        const char32_t u = page.unicodeOf(static_cast<unsigned char>(b));
         if (u == 0x00DF)
             table[b] = {'s', 's'};
         else if (const unsigned char base = baseLetter(u); base != 0)
@@ -57,9 +56,9 @@ Collation::FoldTable makeFoldTable(const std::array<char16_t, 128> &upperHalf)
 
 const Collation::FoldTable *foldTableFor(int codePage)
 {
-    static const Collation::FoldTable cp437 = makeFoldTable(codepage_tables::kCp437);
-    static const Collation::FoldTable cp850 = makeFoldTable(codepage_tables::kCp850);
-    static const Collation::FoldTable cp1252 = makeFoldTable(codepage_tables::kCp1252);
+    static const Collation::FoldTable cp437 = makeFoldTable(CodePage::of(437));
+    static const Collation::FoldTable cp850 = makeFoldTable(CodePage::of(850));
+    static const Collation::FoldTable cp1252 = makeFoldTable(CodePage::of(1252));
     switch (codePage) {
     case 437:
         return &cp437;
@@ -126,6 +125,12 @@ Collation Collation::forLanguageDriver(std::uint8_t driver)
     default:
         return Collation();
     }
+}
+
+Collation Collation::forTable(std::uint8_t driver, int codePage)
+{
+    return CodePage::fromLanguageDriver(driver) == codePage ? forLanguageDriver(driver)
+                                                            : Collation();
 }
 
 Collation Collation::folding(int codePage)

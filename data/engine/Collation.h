@@ -23,6 +23,10 @@ class Collation
 public:
     Collation() = default; // byte order
     static Collation forLanguageDriver(std::uint8_t driver);
+    // The collation of a table whose texts are in codePage: the driver's, when its
+    // code page is codePage; byte order when the texts are in another code page (a
+    // .cpg file named it), where the driver's letters would be other characters.
+    static Collation forTable(std::uint8_t driver, int codePage);
     static Collation folding(int codePage); // 437, 850 or 1252; byte order for others
 
     bool foldsLetters() const { return m_fold != nullptr; }

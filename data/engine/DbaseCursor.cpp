@@ -45,11 +45,12 @@ std::string shownReference(const FieldDesc &field, const char *data)
 } // namespace
 
 DbaseCursor::DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
-                         std::unique_ptr<MemoFile> memo, std::string directory)
+                         std::unique_ptr<MemoFile> memo, std::string directory, int codePage,
+                         CodePageOrigin origin)
     : m_errors(std::move(errors)), m_table(std::move(table)), m_memo(std::move(memo)),
-      m_directory(std::move(directory)),
+      m_directory(std::move(directory)), m_codePage(codePage), m_codePageOrigin(origin),
       m_tags(std::make_unique<TagCatalog>(
-          *m_table, Collation::forLanguageDriver(m_table->layout().languageDriver)))
+          *m_table, Collation::forTable(m_table->layout().languageDriver, codePage)))
 {
 }
 
@@ -104,7 +105,15 @@ Status DbaseCursor::cursorLocale(int &codePage) const
 {
     if (const Status s = checkOpen(); s != status::Ok)
         return s;
-    codePage = m_table->codePage();
+    codePage = m_codePage;
+    return status::Ok;
+}
+
+Status DbaseCursor::codePageOrigin(CodePageOrigin &origin) const
+{
+    if (const Status s = checkOpen(); s != status::Ok)
+        return s;
+    origin = m_codePageOrigin;
     return status::Ok;
 }
 

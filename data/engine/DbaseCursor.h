@@ -23,8 +23,10 @@ namespace dbase {
 class DbaseCursor : public EngineCursor
 {
 public:
+    // codePage: of the table's texts, from the table itself or a .cpg file (origin).
     DbaseCursor(std::shared_ptr<ErrorStack> errors, std::shared_ptr<const DbfFile> table,
-                std::unique_ptr<MemoFile> memo, std::string directory);
+                std::unique_ptr<MemoFile> memo, std::string directory, int codePage,
+                CodePageOrigin origin);
     ~DbaseCursor() override;
 
     // Opens the production index (at open) or another index file; path is its full
@@ -34,6 +36,7 @@ public:
 
     CursorProps properties() const override;
     Status cursorLocale(int &codePage) const override;
+    Status codePageOrigin(CodePageOrigin &origin) const override;
     std::vector<FieldDesc> fieldDescs() const override;
     std::vector<IndexDesc> indexDescs() const override;
 
@@ -88,6 +91,8 @@ private:
     std::shared_ptr<const DbfFile> m_table; // may be shared with other cursors on the same file
     std::unique_ptr<MemoFile> m_memo;
     std::string m_directory;
+    int m_codePage;
+    CodePageOrigin m_codePageOrigin;
     std::unique_ptr<TagCatalog> m_tags;
     std::size_t m_productionTags = 0;         // the first tags of the catalog
     std::shared_ptr<const SortOrder> m_order; // null: the natural order

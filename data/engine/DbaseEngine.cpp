@@ -1,5 +1,6 @@
 #include "DbaseEngine.h"
 
+#include "CpgFile.h"
 #include "DbaseCursor.h"
 #include "DbfFile.h"
 #include "ErrorStack.h"
@@ -181,8 +182,18 @@ Status DbaseEngine::openTable(const std::string &directory, const std::string &t
     const bool readIndex = layout.productionIndex && !layout.level7;
     const bool indexRequired = driver == "DBASE";
     const std::string tablePath = table->path();
-    auto opened =
-        std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo), directory);
+    // A .cpg file was written by the program that wrote the texts: it wins over the
+    // language-driver byte when it names a code page the engine converts.
+    int codePage = table->codePage();
+    CodePageOrigin origin = table->codePageOrigin();
+    if (const int named =
+            CpgFile::read(directory, std::filesystem::path(tablePath).filename().string());
+        named != 0) {
+        codePage = named;
+        origin = CodePageOrigin::CpgFile;
+    }
+    auto opened = std::make_unique<DbaseCursor>(m_errors, std::move(table), std::move(memo),
+                                                directory, codePage, origin);
     if (readIndex) {
         if (const Status s = openProductionIndex(directory, tablePath, indexRequired, *opened);
             s != status::Ok)

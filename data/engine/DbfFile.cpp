@@ -1,6 +1,7 @@
 #include "DbfFile.h"
 
 #include "CodePage.h"
+#include "CodePageGuess.h"
 #include "ReadOnlyFile.h"
 
 #include <algorithm>
@@ -119,7 +120,9 @@ FieldType typeOf(char letter, int width, int decimals, const DbfLayout &layout)
     }
 }
 
-// Reads the descriptor d of field number, whose field starts at recordOffset.
+// Reads the descriptor d of field number, whose field starts at recordOffset. A width
+// of 0 is accepted (GIS exports write such fields): the record length, checked against
+// the widths' sum, still tells a damaged header.
 // longText: a character field's decimals byte is the high byte of its width, as
 // Clipper and FoxPro store fields longer than 255; otherwise that byte is ignored
 // for character fields (spreadsheet exports write one there).
@@ -140,10 +143,6 @@ Status readDescriptor(std::string_view d, int number, int recordOffset, bool lon
     const std::string which = "Feld " + std::to_string(number) + " (" + field.name + ")";
     if (field.name.empty()) {
         problem = "Feld " + std::to_string(number) + " hat keinen Namen.";
-        return status::TableDamaged;
-    }
-    if (field.width == 0) {
-        problem = which + " hat die Breite 0.";
         return status::TableDamaged;
     }
     if (field.decimals > 0 && field.decimals >= field.width) {
@@ -425,7 +424,7 @@ DbfFile::DbfFile(std::string path, DbfLayout layout, std::unique_ptr<RecordMemor
       m_deletedCount(deletedCount)
 {
     indexLiveRecords();
-    m_codePage = chooseCodePage();
+    chooseCodePage();
 }
 
 void DbfFile::indexLiveRecords()
@@ -449,20 +448,24 @@ std::optional<std::size_t> DbfFile::placeOfLive(std::uint32_t recno) const
     return static_cast<std::size_t>(it - m_live.begin());
 }
 
-// A table that names no known code page gets one guessed from its text fields.
-int DbfFile::chooseCodePage() const
+// A table that names no known code page gets one guessed from the text fields of its
+// first records.
+void DbfFile::chooseCodePage()
 {
-    if (const int cp = CodePage::fromLanguageDriver(m_layout.languageDriver); cp != 0)
-        return cp;
-    std::string texts;
+    m_codePage = CodePage::fromLanguageDriver(m_layout.languageDriver);
+    m_codePageOrigin = CodePageOrigin::LanguageDriver;
+    if (m_codePage != 0)
+        return;
+    CodePageGuess guess;
     const std::uint32_t sample = std::min<std::uint32_t>(m_layout.recordCount, 5000);
     for (std::uint32_t r = 1; r <= sample; ++r) {
         for (const FieldDesc &f : m_layout.fields) {
             if (f.type == FieldType::Text)
-                texts.append(recordData(r) + f.offset, static_cast<std::size_t>(f.width));
+                guess.add({recordData(r) + f.offset, static_cast<std::size_t>(f.width)});
         }
     }
-    return CodePage::guessFromText(texts);
+    m_codePage = guess.codePage();
+    m_codePageOrigin = CodePageOrigin::Guess;
 }
 
 const char *DbfFile::recordData(std::uint32_t recno) const

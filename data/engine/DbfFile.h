@@ -68,13 +68,16 @@ public:
     const char *recordData(std::uint32_t recno) const override;
     bool isDeleted(std::uint32_t recno) const override;
     const std::vector<FieldDesc> &fields() const override { return m_layout.fields; }
+    // The code page that the language-driver byte names, or, when it names none, the
+    // one guessed from the texts (CodePageGuess); origin says which.
     int codePage() const override { return m_codePage; }
+    CodePageOrigin codePageOrigin() const { return m_codePageOrigin; }
 
 private:
     DbfFile(std::string path, DbfLayout layout, std::unique_ptr<RecordMemory> records,
             std::uint32_t deletedCount);
     void indexLiveRecords();
-    int chooseCodePage() const;
+    void chooseCodePage();
 
     std::string m_path;
     DbfLayout m_layout;
@@ -84,6 +87,7 @@ private:
     // the record at place p is record p + 1.
     std::vector<std::uint32_t> m_live;
     int m_codePage = 1252;
+    CodePageOrigin m_codePageOrigin = CodePageOrigin::LanguageDriver;
 };
 
 } // namespace dbase

@@ -21,6 +21,8 @@ public:
     virtual CursorProps properties() const = 0;
     // Code page of the table's texts (e.g. 1252, 437, 850), for translation.
     virtual Status cursorLocale(int &codePage) const = 0;
+    // Where cursorLocale's code page comes from.
+    virtual Status codePageOrigin(CodePageOrigin &origin) const = 0;
     virtual std::vector<FieldDesc> fieldDescs() const = 0;
     virtual std::vector<IndexDesc> indexDescs() const = 0;
 

@@ -128,6 +128,14 @@ struct FieldValue
     double number = 0.0;      // Number, Double, SortedDouble, Currency
 };
 
+// Where the code page of a table's texts was taken from.
+enum class CodePageOrigin : int {
+    LanguageDriver, // the table header's language-driver byte
+    CpgFile,        // a .cpg file of the table's base name, which wins over the byte
+    Guess,          // the texts, when the byte names no code page
+    User            // a caller that reads the texts in a code page of its choice
+};
+
 enum class SearchCondition : int { Greater = 1, GreaterOrEqual = 2 };
 
 } // namespace dbase

@@ -100,6 +100,8 @@ bool allBlank(std::string_view raw)
 FieldValue FieldDecoder::decode(const FieldDesc &field, const char *data)
 {
     FieldValue value;
+    if (field.width == 0) // holds nothing, whatever its type
+        return value;
     const std::string_view raw(data + field.offset, static_cast<std::size_t>(field.width));
     const std::string_view text = trimmed(raw);
     switch (field.type) {

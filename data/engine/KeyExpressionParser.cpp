@@ -389,7 +389,8 @@ NodePtr KeyExpressionParser::field(const Token &name)
     for (const FieldDesc &f : m_fields) {
         if (upper(f.name) != upper(name.text))
             continue;
-        if (f.offset < 1 || f.width < 1)
+        // A field of width 0 is an empty text or number; a logical needs its byte.
+        if (f.offset < 1 || f.width < 0 || (f.width == 0 && f.type == FieldType::Logical))
             fail("das Feld " + f.name + " hat keinen Platz im Datensatz", name.position);
         switch (f.type) {
         case FieldType::Text:

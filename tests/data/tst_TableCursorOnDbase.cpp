@@ -69,6 +69,8 @@ private slots:
     void filteredAndUniqueTags();
     void displayTextsFromFile();
     void displayTextsOfEveryType();
+    void displayTextsThroughWindows1252_data();
+    void displayTextsThroughWindows1252();
     void missingTableIsEngineError();
 
 private:
@@ -270,6 +272,45 @@ void tst_TableCursorOnDbase::displayTextsOfEveryType()
     t.stepForward();
     QCOMPARE(texts(),
              (QStringList{"Graz", "7", "1e+20", "-0.0005", "", "?", "******", "****", ""}));
+}
+
+// The window shows texts in Windows-1252 whatever the table's code page: one '?' for
+// each character that 1252 lacks, also for one of two bytes, and none for a byte that
+// is no character.
+void tst_TableCursorOnDbase::displayTextsThroughWindows1252_data()
+{
+    QTest::addColumn<int>("driver");
+    QTest::addColumn<QByteArray>("cpg"); // beside the table, if any
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("936") << 0x4D << QByteArray() << QByteArray("\xB1\xB1\xBE\xA9 Nord")
+                         << QString("?? Nord");
+    QTest::newRow("UTF-8 that a .cpg names")
+        << 0x00 << QByteArray("UTF-8") << QByteArray("\xC5\x81\xC3\xB3\x64\xC5\xBA")
+        << QString("?ód?");
+    QTest::newRow("865") << 0x66 << QByteArray() << QByteArray("Troms\x9B") << QString("Tromsø");
+    QTest::newRow("1252, undefined byte")
+        << 0x57 << QByteArray() << QByteArray("a\x81z") << QString("a?z");
+}
+
+void tst_TableCursorOnDbase::displayTextsThroughWindows1252()
+{
+    QFETCH(int, driver);
+    QFETCH(QByteArray, cpg);
+    QFETCH(QByteArray, stored);
+    QTemporaryDir dir;
+    QVERIFY(fixture::write(
+        dir.filePath("T.DBF"),
+        fixture::table({{"NAME", 'C', 12}}, {stored.toStdString()}, 0x03, quint8(driver))));
+    if (!cpg.isEmpty())
+        QVERIFY(fixture::write(dir.filePath("T.CPG"), cpg));
+    auto engine = dbase::createDbaseEngine();
+    TableCursor t(*engine);
+    t.setTableName(QStringLiteral("T.DBF"));
+    t.setDirectory(dir.path());
+    t.setIndexName(QString());
+    t.setActive(true);
+    QTEST(t.fields().at(0)->displayText(), "shown");
 }
 
 void tst_TableCursorOnDbase::missingTableIsEngineError()

@@ -47,6 +47,15 @@ Status FakeEngineCursor::cursorLocale(int &codePage) const
     return st::Ok;
 }
 
+// A scripted table names its code page in its header.
+Status FakeEngineCursor::codePageOrigin(dbase::CodePageOrigin &origin) const
+{
+    if (const Status s = m_engine.enter("codePageOrigin"); s != st::Ok)
+        return s;
+    origin = dbase::CodePageOrigin::LanguageDriver;
+    return st::Ok;
+}
+
 std::vector<dbase::FieldDesc> FakeEngineCursor::fieldDescs() const
 {
     m_engine.enter("fieldDescs");

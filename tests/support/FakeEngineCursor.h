@@ -19,6 +19,7 @@ public:
 
     dbase::CursorProps properties() const override;
     dbase::Status cursorLocale(int &codePage) const override;
+    dbase::Status codePageOrigin(dbase::CodePageOrigin &origin) const override;
     std::vector<dbase::FieldDesc> fieldDescs() const override;
     std::vector<dbase::IndexDesc> indexDescs() const override;
     dbase::Status openIndexFile(const std::string &fileName) override;

@@ -21,7 +21,7 @@ int sign(int c)
 std::string inCodePageOf(int driver, const QString &text)
 {
     const int codePage = dbase::CodePage::fromLanguageDriver(std::uint8_t(driver));
-    return dbase::CodePage::fromAnsi(codePage ? codePage : 1252, text.toLatin1().toStdString());
+    return dbase::CodePage::of(codePage ? codePage : 1252).fromAnsi(text.toLatin1().toStdString());
 }
 
 std::vector<unsigned char> sortForm(const Collation &collation, const std::string &text,
@@ -42,6 +42,7 @@ private slots:
     void compare_data();
     void compare();
     void sortFormAgreesWithCompare();
+    void foldsOnlyInTheDriversCodePage();
 };
 
 void tst_Collation::compare_data()
@@ -159,6 +160,17 @@ void tst_Collation::sortFormAgreesWithCompare()
             }
         QCOMPARE(mismatches, 0);
     }
+}
+
+// A .cpg file may name another code page than the language driver's: the driver's
+// letters are then other characters, and the bytes decide.
+void tst_Collation::foldsOnlyInTheDriversCodePage()
+{
+    QVERIFY(Collation::forTable(0x58, 1252).foldsLetters());
+    QVERIFY(Collation::forTable(0x0F, 437).foldsLetters());
+    QVERIFY(!Collation::forTable(0x58, 65001).foldsLetters());
+    QVERIFY(!Collation::forTable(0x10, 1251).foldsLetters());
+    QVERIFY(!Collation::forTable(0x57, 1252).foldsLetters());
 }
 
 QTEST_APPLESS_MAIN(tst_Collation)

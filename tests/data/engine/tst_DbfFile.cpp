@@ -93,7 +93,7 @@ void tst_DbfFile::header_data()
     QByteArray seven = good;
     seven[0] = char(0x8C);
     QTest::newRow("dBASE 7 version on a dBASE IV header")
-        << seven << qint64(-1) << status::TableDamaged << QString("Feld 1");
+        << seven << qint64(-1) << status::TableDamaged << QString("Satzlänge");
     QByteArray lineFeed = good;
     lineFeed[32 + 3 * 32] = '\x0A';
     QTest::newRow("field list ended by 0x0A") << lineFeed << qint64(-1) << status::Ok << QString();
@@ -115,8 +115,9 @@ void tst_DbfFile::header_data()
         << longHeader << qint64(-1) << status::TableDamaged << QString("60000 Bytes");
     QByteArray zeroWidth = good;
     zeroWidth[32 + 16] = 0;
-    QTest::newRow("field of width 0") << zeroWidth << qint64(-1) << status::TableDamaged
-                                      << QString("Feld 1 (NAME) hat die Breite 0");
+    QTest::newRow("field of width 0, record length with it")
+        << zeroWidth << qint64(-1) << status::TableDamaged
+        << QString("Satzlänge im Tabellenkopf (22) passt nicht zur Summe der Feldbreiten + 1 (12)");
     std::vector<fixture::Field> many(1100, fixture::Field{"F", 'C', 1});
     QTest::newRow("thousands of fields") << fixture::table(many, {}) << qint64(-1)
                                          << status::LimitExceeded << QString("1100 Felder");
@@ -195,10 +196,13 @@ void tst_DbfFile::characterWidths_data()
     QTest::addColumn<int>("lengthByte");
     QTest::addColumn<int>("decimalsByte");
     QTest::addColumn<int>("recordLength");
-    QTest::addColumn<int>("width"); // 0: the header is refused
+    QTest::addColumn<int>("width"); // -1: the header is refused
     QTest::newRow("decimals byte as the width's high byte") << 44 << 1 << 1 + 300 + 4 << 300;
     QTest::newRow("decimals byte of a spreadsheet export") << 10 << 2 << 1 + 10 + 4 << 10;
-    QTest::newRow("neither reading adds up") << 10 << 2 << 1 + 30 + 4 << 0;
+    QTest::newRow("neither reading adds up") << 10 << 2 << 1 + 30 + 4 << -1;
+    // GIS exports write fields of width 0; the record length must still agree.
+    QTest::newRow("width 0") << 0 << 0 << 1 + 0 + 4 << 0;
+    QTest::newRow("width 0 against a longer record") << 0 << 0 << 1 + 1 + 4 << -1;
 }
 
 void tst_DbfFile::characterWidths()
@@ -214,7 +218,7 @@ void tst_DbfFile::characterWidths()
     DbfLayout layout;
     std::string problem;
     const Status s = check(bytes, std::uint64_t(bytes.size()), layout, problem);
-    if (width == 0) {
+    if (width < 0) {
         QCOMPARE(s, status::TableDamaged);
         QVERIFY2(QString::fromStdString(problem).contains("Satzlänge"), problem.c_str());
         return;
@@ -395,13 +399,30 @@ void tst_DbfFile::codePageFromDriverOrText_data()
     QTest::addColumn<int>("driver");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("codePage");
-    QTest::newRow("0x57 ANSI") << 0x57 << QByteArray("M\x81hl") << 1252;
-    QTest::newRow("0x0F German OEM 437") << 0x0F << QByteArray("M\xFChl") << 437;
-    QTest::newRow("0x10 German OEM 850") << 0x10 << QByteArray("x") << 850;
-    QTest::newRow("unset, OEM umlauts") << 0x00 << QByteArray("M\x81hle Gr\x94\xE1") << 437;
-    QTest::newRow("unset, ANSI umlauts") << 0x00 << QByteArray("M\xFChle Gr\xF6\xDF") << 1252;
-    QTest::newRow("unset, plain ASCII") << 0x00 << QByteArray("Wien") << 437;
-    QTest::newRow("unknown driver guesses") << 0xEE << QByteArray("M\xFChle") << 1252;
+    QTest::addColumn<bool>("guessed");
+    QTest::newRow("0x57 ANSI") << 0x57 << QByteArray("M\x81hl") << 1252 << false;
+    QTest::newRow("0x0F German OEM 437") << 0x0F << QByteArray("M\xFChl") << 437 << false;
+    QTest::newRow("0x10 German OEM 850") << 0x10 << QByteArray("x") << 850 << false;
+    QTest::newRow("0x57 over UTF-8 texts")
+        << 0x57 << QByteArray("\xC5\x81\xC3\xB3\x64\xC5\xBA") << 1252 << false;
+    QTest::newRow("unset, OEM umlauts") << 0x00 << QByteArray("M\x81hle Gr\x94\xE1") << 437 << true;
+    QTest::newRow("unset, ANSI umlauts")
+        << 0x00 << QByteArray("M\xFChle Gr\xF6\xDF") << 1252 << true;
+    QTest::newRow("unset, plain ASCII") << 0x00 << QByteArray("Wien") << 437 << true;
+    QTest::newRow("unknown driver guesses") << 0xEE << QByteArray("M\xFChle") << 1252 << true;
+    // Latin-1 letters other than umlauts: Ñandú, Solør.
+    QTest::newRow("unset, ANSI letters")
+        << 0x00 << QByteArray("\xD1\x61nd\xFA Sol\xF8r") << 1252 << true;
+    QTest::newRow("unset, OEM letters")
+        << 0x00 << QByteArray("\xA5\x61nd\xA3 \x90vian") << 437 << true; // Ñandú Évian
+    QTest::newRow("unset, OEM frame")
+        << 0x00 << QByteArray("\xC9\xCD\xCD\xBB \xC8\xCD\xBC") << 437 << true;
+    QTest::newRow("unset, UTF-8") << 0x00 << QByteArray("\xC5\x81\xC3\xB3\x64\xC5\xBA") << 65001
+                                  << true;
+    QTest::newRow("unset, UTF-8 cut at the field's end")
+        << 0x00 << QByteArray("Gie\xC3\x9F\x65n \xC5\x81\x61\xC3") << 65001 << true;
+    QTest::newRow("unset, malformed UTF-8")
+        << 0x00 << QByteArray("M\xFCller \xC5\x81") << 1252 << true;
 }
 
 void tst_DbfFile::codePageFromDriverOrText()
@@ -416,6 +437,7 @@ void tst_DbfFile::codePageFromDriverOrText()
     std::string problem;
     QCOMPARE(DbfFile::open(path.toStdString(), file, problem), status::Ok);
     QTEST(file->codePage(), "codePage");
+    QTEST(file->codePageOrigin() == CodePageOrigin::Guess, "guessed");
 }
 
 QTEST_APPLESS_MAIN(tst_DbfFile)

@@ -62,7 +62,7 @@ QStringList fieldsOf(EngineCursor &cursor, const std::string &record, int codePa
             else
                 text = v.text;
         }
-        values << QString::fromStdString(CodePage::ansiToUtf8(CodePage::toAnsi(codePage, text)));
+        values << QString::fromStdString(CodePage::ansiToUtf8(CodePage::of(codePage).toAnsi(text)));
     }
     return values;
 }

@@ -27,7 +27,8 @@ MemoryTable fixtureTable()
         .field("BETRAG", 'N', 8, 2)
         .field("DATUM", 'D', 8)
         .field("NOTIZ", 'M', 10)
-        .field("AKTIV", 'L', 1);
+        .field("AKTIV", 'L', 1)
+        .field("LEER", 'C', 0);
     return t;
 }
 
@@ -89,6 +90,8 @@ void tst_KeyExpression::textKeys_data()
         << "LOWER(NAME)" << QStringList{QString::fromLatin1("\xC4RGER")}
         << QByteArray("\xC4rger     ");
     QTest::newRow("concatenation") << "NAME+KLEIN" << wien << QByteArray("wien      abc       ");
+    QTest::newRow("field of width 0: an empty text")
+        << "NAME+LEER+'|'" << wien << QByteArray("wien      |");
     QTest::newRow("TRIM then concatenation")
         << "TRIM(NAME)+KLEIN" << wien << QByteArray("wienabc             ");
     QTest::newRow("RTRIM of a blank field")
