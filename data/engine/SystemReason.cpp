@@ -18,7 +18,7 @@ constexpr ReasonText kReasons[] = {
     {EPERM, "Der Vorgang ist nicht erlaubt."},
     {ENOENT, "Die Datei oder das Verzeichnis gibt es nicht."},
     {EIO, "Ein-/Ausgabefehler des Geräts."},
-    {EBADF, "Die Datei ist nicht geöffnet."},
+    {EBADF, "Die Datei ist nicht für diesen Zugriff geöffnet."},
     {ENOMEM, "Nicht genügend Speicher."},
     {EACCES, "Keine Berechtigung."},
     {EBUSY, "Das Gerät oder die Datei ist belegt."},
