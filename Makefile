@@ -9,12 +9,13 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # Debian 12 packages the build, the tests and the demo need (scdoc: the manual pages;
 # librsvg2-bin: the icon's PNG sizes; dpkg-dev, file, lintian and man-db: the Debian
 # package and its test; desktop-file-utils, appstream, shared-mime-info, libglib2.0-bin
-# and dbus-daemon: the desktop entry, the metadata and their test).
+# and dbus-daemon: the desktop entry, the metadata and their test; locales: the sources
+# of the Turkish and German locales that the locale tests make with localedef).
 PACKAGES := cmake ninja-build g++ make qt6-base-dev qt6-base-dev-tools libgl-dev \
     fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool x11-utils imagemagick \
     libdbd-xbase-perl python3-dbf python3-dbfread qt6-translations-l10n \
     scdoc librsvg2-bin dpkg-dev file lintian man-db \
-    desktop-file-utils appstream shared-mime-info libglib2.0-bin dbus-daemon
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin dbus-daemon locales
 
 # The fuzz targets need clang and its sanitizer and libFuzzer runtimes.
 FUZZ_BUILD ?= build-fuzz

@@ -1,5 +1,6 @@
 #include "AnsiText.h"
 
+#include "AnsiCase.h"
 #include "CodePage.h"
 
 #include <QStringDecoder>
@@ -23,4 +24,17 @@ QString AnsiText::engineText(const std::string &text)
     if (!utf8.hasError())
         return decoded;
     return toUnicode(1252, text);
+}
+
+bool AnsiText::equalNames(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char32_t x = a.at(i).unicode();
+        const char32_t y = b.at(i).unicode();
+        if (x != y && dbase::AnsiCase::upperCharacter(x) != dbase::AnsiCase::upperCharacter(y))
+            return false;
+    }
+    return true;
 }

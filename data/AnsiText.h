@@ -16,4 +16,8 @@ public:
     static std::string fromUnicode(int codePage, const QString &text);
     // An engine message: UTF-8 when it is valid UTF-8, else Windows-1252.
     static QString engineText(const std::string &text);
+    // Names (fields, index tags) equal but for letter case, by the letter pairs of
+    // Windows-1252 that the engine compares names with (dbase::AnsiCase), whatever
+    // the locale; a character outside Windows-1252 equals only itself.
+    static bool equalNames(const QString &a, const QString &b);
 };

@@ -298,7 +298,7 @@ QString TableCursor::displayText(int windowIndex, int ordinal) const
 Field *TableCursor::findField(const QString &name) const
 {
     for (Field *field : m_fields)
-        if (field->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+        if (AnsiText::equalNames(field->fieldName(), name))
             return field;
     return nullptr;
 }

@@ -19,7 +19,7 @@ constexpr int kTagNameLength = 31;
 const IndexDef *TableCursor::findIndexDef(const QString &name) const
 {
     for (const IndexDef &def : m_indexDefs)
-        if (def.name.compare(name, Qt::CaseInsensitive) == 0)
+        if (AnsiText::equalNames(def.name, name))
             return &def;
     return nullptr;
 }

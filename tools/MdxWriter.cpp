@@ -1,12 +1,10 @@
 #include "MdxWriter.h"
 
 #include "KeyExpression.h"
+#include "OutputFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <numeric>
 
 namespace {
@@ -285,32 +283,11 @@ bool prepareTags(const dbase::RecordSource &source, const dbase::Collation &coll
     return true;
 }
 
-bool saveFile(const std::string &path, const std::string &bytes, std::string &error)
-{
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.write(bytes.data(), std::streamsize(bytes.size())) || !out.flush()) {
-            error = temporary + " kann nicht geschrieben werden.";
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = path + " kann nicht ersetzt werden: " + ec.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
-bool writeMdx(const std::string &path, const std::string &tableBaseName,
-              const dbase::RecordSource &source, const dbase::Collation &collation,
-              const std::vector<MdxTagSpec> &wantedTags, std::string &error)
+bool buildMdx(const std::string &tableBaseName, const dbase::RecordSource &source,
+              const dbase::Collation &collation, const std::vector<MdxTagSpec> &wantedTags,
+              std::string &bytes, std::string &error)
 {
     std::vector<TagContent> tags;
     if (!prepareTags(source, collation, wantedTags, tags, error))
@@ -323,5 +300,23 @@ bool writeMdx(const std::string &path, const std::string &tableBaseName,
     }
     writeSlots(file, tags);
     writeFileHeader(file, tableBaseName, tags.size());
-    return saveFile(path, file, error);
+    bytes = std::move(file);
+    return true;
+}
+
+bool writeMdx(const std::string &path, const std::string &tableBaseName,
+              const dbase::RecordSource &source, const dbase::Collation &collation,
+              const std::vector<MdxTagSpec> &wantedTags, std::string &error)
+{
+    std::string bytes;
+    if (!buildMdx(tableBaseName, source, collation, wantedTags, bytes, error))
+        return false;
+    OutputFile out(path);
+    if (out.create())
+        out.write(bytes);
+    if (!out.finish() || !out.commit()) {
+        error = out.failure();
+        return false;
+    }
+    return true;
 }

@@ -17,9 +17,16 @@ struct MdxTagSpec
     bool descending = false;        // keys stored from the greatest down
 };
 
-// Writes path (replacing it). tableBaseName goes into the file header; collation is
-// that of the table's language driver. Returns false with a message in error when a
-// tag's expression cannot be evaluated or the file cannot be written.
+// The bytes of the index file, in bytes. tableBaseName goes into the file header;
+// collation is that of the table's language driver. Returns false with a message in
+// error when a tag's expression cannot be evaluated.
+bool buildMdx(const std::string &tableBaseName, const dbase::RecordSource &source,
+              const dbase::Collation &collation, const std::vector<MdxTagSpec> &tags,
+              std::string &bytes, std::string &error);
+
+// Writes the index file at path, replacing it only once it is complete (OutputFile).
+// Returns false with a message in error when a tag's expression cannot be evaluated
+// or the file cannot be written ("<path>: <the system's reason>").
 bool writeMdx(const std::string &path, const std::string &tableBaseName,
               const dbase::RecordSource &source, const dbase::Collation &collation,
               const std::vector<MdxTagSpec> &tags, std::string &error);

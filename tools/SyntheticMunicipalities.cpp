@@ -1,6 +1,5 @@
 #include "SyntheticMunicipalities.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -27,11 +26,14 @@ std::string decimal(std::uint32_t whole, std::uint32_t hundredths)
     return buf;
 }
 
+// A to Z lowered; the UTF-8 bytes of umlauts stay as they are.
 std::string lowered(const std::string &utf8)
 {
     std::string out = utf8;
-    for (char &c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char &c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return out;
 }
 
@@ -50,8 +52,8 @@ std::string SyntheticMunicipalities::name()
     const std::uint32_t parts = 2 + random(2);
     for (std::uint32_t i = 0; i < parts; ++i)
         rest += pick(kSyllables, random(1000));
-    if (n.empty() || n.back() == ' ')
-        rest[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+    if ((n.empty() || n.back() == ' ') && rest[0] >= 'a' && rest[0] <= 'z')
+        rest[0] = static_cast<char>(rest[0] - 'a' + 'A');
     return n + rest;
 }
 

@@ -411,7 +411,8 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
     // In a tag's order each is read when it is needed.
     if (options.order.empty())
         t.cursor->readNotesAhead();
-    for (; s == status::Ok; s = t.cursor->getNext(record, props)) {
+    // A failed write stops the walk: the caller reports it.
+    for (; s == status::Ok && out; s = t.cursor->getNext(record, props)) {
         csv.number(props.physicalNumber);
         failures.recno = props.physicalNumber;
         for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -21,7 +21,8 @@ public:
     };
 
     // Both answer the process exit code; failures go to err with the engine's texts.
-    // records answers 1 also when a note could not be read (its cell stays empty).
+    // records answers 1 also when a note could not be read (its cell stays empty), and
+    // stops when out goes bad (a failed write, which the caller reports).
     static int info(const Options &options, std::ostream &out, std::ostream &err);
     static int records(const Options &options, std::ostream &out, std::ostream &err);
 };

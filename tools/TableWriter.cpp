@@ -1,5 +1,6 @@
 #include "TableWriter.h"
 
+#include "AnsiCase.h"
 #include "CodePage.h"
 #include "DbfFile.h"
 #include "MdxWriter.h"
@@ -57,7 +58,8 @@ const std::vector<WriterField> &TableWriter::municipalityLayout()
 
 TableWriter::TableWriter(std::string dbfPath, std::uint8_t languageDriver)
     : m_dbfPath(std::move(dbfPath)), m_languageDriver(languageDriver),
-      m_codePage(dbase::CodePage::fromLanguageDriver(languageDriver))
+      m_codePage(dbase::CodePage::fromLanguageDriver(languageDriver)), m_dbf(m_dbfPath),
+      m_dbt(memoPath()), m_mdx(indexPath())
 {
 }
 
@@ -67,10 +69,10 @@ std::string TableWriter::companion(const char *upperExtension) const
     std::string ext = upperExtension;
     const auto dot = m_dbfPath.find_last_of('.');
     const bool lower = dot != std::string::npos && dot + 1 < m_dbfPath.size() &&
-                       std::islower(static_cast<unsigned char>(m_dbfPath[dot + 1]));
+                       m_dbfPath[dot + 1] >= 'a' && m_dbfPath[dot + 1] <= 'z';
     if (lower) {
         for (char &c : ext)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            c = dbase::AnsiCase::lowerByte(c);
     }
     const auto slash = m_dbfPath.find_last_of('/');
     const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
@@ -93,20 +95,34 @@ bool TableWriter::open(std::string &error)
                 " nennt keine unterstützte Codepage.";
         return false;
     }
-    m_dbf.open(m_dbfPath, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
-    m_dbt.open(memoPath(), std::ios::binary | std::ios::trunc);
-    if (!m_dbf || !m_dbt) {
-        error = "Die Ausgabedateien können nicht angelegt werden: " + m_dbfPath;
-        return false;
-    }
-    std::error_code ec;
-    std::filesystem::remove(indexPath(), ec); // a stale index would not match the new table
-    writeHeader(0, false);
-    m_dbt << std::string(kBlockSize, '\0');
-    return true;
+    if (!m_dbf.create() || !m_dbt.create())
+        return stopped(error);
+    m_dbf.write(header(0, false));
+    m_dbt.write(std::string(kBlockSize, '\0'));
+    return !failed(error);
 }
 
-void TableWriter::writeHeader(std::uint32_t recordCount, bool productionIndex)
+// The first failure of the files, in error; false when there is none.
+bool TableWriter::failed(std::string &error) const
+{
+    for (const OutputFile *file : {&m_dbf, &m_dbt, &m_mdx}) {
+        if (!file->ok()) {
+            error = file->failure();
+            return true;
+        }
+    }
+    return false;
+}
+
+// Answers false for a step that did not complete, with the failure in error.
+bool TableWriter::stopped(std::string &error) const
+{
+    if (!failed(error))
+        error = m_dbfPath + ": Die Tabelle wurde nicht vollständig geschrieben.";
+    return false;
+}
+
+std::string TableWriter::header(std::uint32_t recordCount, bool productionIndex) const
 {
     std::string head(static_cast<std::size_t>(headerLength()), '\0');
     const std::time_t now = std::time(nullptr);
@@ -132,8 +148,7 @@ void TableWriter::writeHeader(std::uint32_t recordCount, bool productionIndex)
         at += 32;
     }
     head[at] = '\x0D';
-    m_dbf.seekp(0);
-    m_dbf.write(head.data(), static_cast<std::streamsize>(head.size()));
+    return head;
 }
 
 std::string TableWriter::encodeText(const std::string &utf8, const WriterField &field, bool cut)
@@ -186,7 +201,7 @@ std::string TableWriter::appendMemo(const std::string &utf8)
     putLe(block, 4, static_cast<std::uint32_t>(text.size() + 8), 4);
     block += text;
     block.resize((block.size() + kBlockSize - 1) / kBlockSize * kBlockSize, '\0');
-    m_dbt.write(block.data(), static_cast<std::streamsize>(block.size()));
+    m_dbt.write(block);
     const std::string number = std::to_string(m_nextBlock);
     m_nextBlock += static_cast<std::uint32_t>(block.size() / kBlockSize);
     return std::string(10 - number.size(), ' ') + number;
@@ -215,43 +230,50 @@ bool TableWriter::append(const std::vector<std::string> &values, std::string &er
         }
         record += stored;
     }
-    m_dbf.write(record.data(), static_cast<std::streamsize>(record.size()));
+    m_dbf.write(record);
     ++m_records;
-    return static_cast<bool>(m_dbf);
+    return !failed(error);
 }
 
 bool TableWriter::finish(bool withIndex, std::string &error)
 {
-    m_dbf.put('\x1A');
-    writeHeader(m_records, false);
+    m_dbf.write("\x1A");
+    m_dbf.writeAt(0, header(m_records, false));
+    if (!completeMemo() || !m_dbf.flush())
+        return stopped(error);
+    if (withIndex) {
+        if (!writeIndex(error))
+            return false;
+        m_dbf.writeAt(0, header(m_records, true));
+    }
+    if (!m_dbf.finish() || (withIndex && !m_mdx.finish()))
+        return stopped(error);
+    return takeNames(withIndex, error);
+}
+
+// The memo file's header: the next free block, the table's base name, the block size.
+bool TableWriter::completeMemo()
+{
     std::string head(4, '\0');
     putLe(head, 0, m_nextBlock, 4);
-    m_dbt.seekp(0);
-    m_dbt.write(head.data(), 4);
-    std::string base = std::filesystem::path(m_dbfPath).stem().string().substr(0, 8);
-    m_dbt.seekp(8);
-    m_dbt.write(base.data(), static_cast<std::streamsize>(base.size()));
-    m_dbt.seekp(20);
-    m_dbt.write("\x00\x02", 2); // block size 512
-    m_dbt.close();
-    m_dbf.flush();
-    if (!m_dbf || !m_dbt) {
-        error = "Fehler beim Schreiben von " + m_dbfPath;
-        return false;
-    }
+    m_dbt.writeAt(0, head);
+    const std::string base = std::filesystem::path(m_dbfPath).stem().string().substr(0, 8);
+    m_dbt.writeAt(8, base);
+    m_dbt.writeAt(20, std::string("\x00\x02", 2)); // block size 512
+    return m_dbt.finish();
+}
+
+// Every file is complete and on the device: the companions take their names first,
+// the table last, so that the table never names a memo or index it does not have.
+bool TableWriter::takeNames(bool withIndex, std::string &error)
+{
+    if (!m_dbt.commit() || (withIndex && !m_mdx.commit()) || !m_dbf.commit())
+        return stopped(error);
     if (!withIndex) {
-        m_dbf.close();
-        return true;
+        std::error_code ec;
+        std::filesystem::remove(indexPath(), ec); // a stale index would not match the table
     }
-    if (!writeIndex(error))
-        return false;
-    writeHeader(m_records, true);
-    m_dbf.flush();
-    const bool written = static_cast<bool>(m_dbf);
-    m_dbf.close();
-    if (!written)
-        error = "Fehler beim Schreiben von " + m_dbfPath;
-    return written;
+    return true;
 }
 
 // The index is built from the table as written, read back through the engine's own
@@ -260,7 +282,7 @@ bool TableWriter::writeIndex(std::string &error)
 {
     std::unique_ptr<dbase::DbfFile> table;
     std::string problem;
-    if (dbase::DbfFile::open(m_dbfPath, table, problem) != dbase::status::Ok) {
+    if (dbase::DbfFile::open(m_dbf.temporaryPath(), table, problem) != dbase::status::Ok) {
         error = "Die geschriebene Tabelle ist nicht lesbar: " + problem;
         return false;
     }
@@ -274,7 +296,12 @@ bool TableWriter::writeIndex(std::string &error)
         {"BEZIRK", "BEZIRK"},
     };
     const std::string base = std::filesystem::path(m_dbfPath).stem().string();
-    return writeMdx(indexPath(), base, *table,
-                    dbase::Collation::forLanguageDriver(table->layout().languageDriver), tags,
-                    error);
+    std::string bytes;
+    if (!buildMdx(base, *table, dbase::Collation::forLanguageDriver(table->layout().languageDriver),
+                  tags, bytes, error))
+        return false;
+    if (!m_mdx.create())
+        return stopped(error);
+    m_mdx.write(bytes);
+    return !failed(error);
 }

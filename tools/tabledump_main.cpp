@@ -2,10 +2,36 @@
 // Prints a table's facts (--info) or its records as CSV in UTF-8.
 // The manual page man/tabledump.1.scd describes every option and the output: a new
 // option gets its entry under OPTIONEN there (the installed-package test checks it).
+#include "StandardOutput.h"
+#include "SystemReason.h"
 #include "TableDump.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <iostream>
 #include <string>
+
+namespace {
+
+// The exit status when the output could not be written whole.
+constexpr int kOutputFailed = 3;
+
+int usage()
+{
+    std::cerr << "Aufruf: tabledump [--info] [--order TAG] [--seek TEXT] TABELLE.DBF\n";
+    return 2;
+}
+
+// A reader that went away (EPIPE, when SIGPIPE is ignored) ends the output quietly,
+// as the signal itself would; every other failure is reported with its reason.
+int outputFailed(int error, const std::string &reason)
+{
+    if (error != EPIPE)
+        std::cerr << "tabledump: Die Ausgabe kann nicht geschrieben werden: " << reason << '\n';
+    return kOutputFailed;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -20,19 +46,25 @@ int main(int argc, char **argv)
         } else if (a == "--seek" && i + 1 < argc) {
             options.seek = argv[++i];
         } else if (a.empty() || a[0] == '-' || !options.table.empty()) {
-            std::cerr << "Aufruf: tabledump [--info] [--order TAG] [--seek TEXT] TABELLE.DBF\n";
-            return 2;
+            return usage();
         } else {
             options.table = a;
         }
     }
     if (options.seek && options.order.empty())
         options.order = "KLEINGEM"; // the name search's order
-    if (options.table.empty()) {
-        std::cerr << "Aufruf: tabledump [--info] [--order TAG] [--seek TEXT] TABELLE.DBF\n";
-        return 2;
-    }
+    if (options.table.empty())
+        return usage();
+    // Checked before any file is opened, which would otherwise take descriptor 1.
+    if (::fcntl(1, F_GETFD) == -1)
+        return outputFailed(EBADF, "Die Standardausgabe ist geschlossen.");
     std::ios::sync_with_stdio(false);
-    return info ? TableDump::info(options, std::cout, std::cerr)
-                : TableDump::records(options, std::cout, std::cerr);
+    StandardOutput buffer(1);
+    std::ostream out(&buffer);
+    const int status = info ? TableDump::info(options, out, std::cerr)
+                            : TableDump::records(options, out, std::cerr);
+    out.flush();
+    if (buffer.error() != 0)
+        return outputFailed(buffer.error(), dbase::SystemReason::text(buffer.error()));
+    return status;
 }

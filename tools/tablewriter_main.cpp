@@ -9,8 +9,7 @@
 #include "SyntheticMunicipalities.h"
 #include "TableWriter.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -33,6 +32,22 @@ int usage()
     return 2;
 }
 
+// A whole number of at least 0: decimal, with "0x" hexadecimal, with a leading 0 octal.
+bool parseCount(std::string_view text, long long &value)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '0') {
+        base = 8;
+        text.remove_prefix(1);
+    }
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+    return ec == std::errc() && ptr == end && !text.empty() && text[0] != '-' && value >= 0;
+}
+
 bool parseArgs(int argc, char **argv, Options &o)
 {
     std::vector<std::string> files;
@@ -41,9 +56,8 @@ bool parseArgs(int argc, char **argv, Options &o)
         if (a == "--no-index") {
             o.index = false;
         } else if ((a == "--ldid" || a == "--records") && i + 1 < argc) {
-            char *end = nullptr;
-            const long long v = std::strtoll(argv[++i], &end, 0);
-            if (*end != '\0' || v < 0 || (a == "--ldid" && v > 255) ||
+            long long v = 0;
+            if (!parseCount(argv[++i], v) || (a == "--ldid" && v > 255) ||
                 (a == "--records" && v > 100000000))
                 return false;
             if (a == "--ldid")

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace dbase {
 
@@ -38,7 +37,12 @@ std::string BcdNumber::encode(double value)
             digits += c;
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
-    const int exponent = std::atoi(std::string(text.substr(ePos + 1)).c_str());
+    // "e+05", "e-12": from_chars takes no '+'.
+    std::string_view exponentText = text.substr(ePos + 1);
+    if (!exponentText.empty() && exponentText.front() == '+')
+        exponentText.remove_prefix(1);
+    int exponent = 0;
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
 
     // 0.d1d2... x 10^(byte0 - 52); a value beyond the byte's range is saturated.
     int byte0 = ExponentBias + exponent + 1;

@@ -35,6 +35,7 @@ constexpr StatusText kTexts[] = {
     {status::OutOfMemory, "Nicht genügend Speicher."},
     {status::FileNotFound, "Datei nicht gefunden."},
     {status::FileUnreadable, "Die Datei kann nicht gelesen werden."},
+    {status::NotAFile, "Keine reguläre Datei."},
     {status::NotATable, "Die Datei ist keine dBASE-Tabelle."},
     {status::TableDamaged, "Die Tabelle ist beschädigt."},
     {status::MemoDamaged, "Die Memodatei ist beschädigt."},
@@ -143,7 +144,8 @@ Status DbaseEngine::start()
 }
 
 // ".DBF" is dBASE unless a FoxPro memo (.FPT) or compound index (.CDX) of the same
-// base name lies beside it; ".DB" and every other extension Paradox; ".TXT" ASCII.
+// base name lies beside it (a file: a directory of that name is no FoxPro file);
+// ".DB" and every other extension Paradox; ".TXT" ASCII.
 std::string DbaseEngine::driverFor(const std::string &directory, const std::string &tableName) const
 {
     const std::string ext = FileLookup::upperExtension(tableName);
@@ -152,7 +154,10 @@ std::string DbaseEngine::driverFor(const std::string &directory, const std::stri
     if (ext != ".DBF")
         return "PARADOX";
     for (const char *companion : {".FPT", ".CDX"}) {
-        if (FileLookup::find(directory, FileLookup::withExtension(tableName, companion)))
+        const auto path =
+            FileLookup::find(directory, FileLookup::withExtension(tableName, companion));
+        std::error_code ec;
+        if (path && std::filesystem::is_regular_file(*path, ec))
             return "FOXPRO";
     }
     return "DBASE";

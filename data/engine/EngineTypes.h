@@ -28,6 +28,7 @@ inline constexpr Status OutOfMemory = 0x2501;
 // The engine's own failure codes (texts in Engine::errorText).
 inline constexpr Status FileNotFound = 0x2401;
 inline constexpr Status FileUnreadable = 0x2402;
+inline constexpr Status NotAFile = 0x2403;     // a directory, FIFO, device ... in the file's place
 inline constexpr Status NotATable = 0x2301;    // not a dBASE table at all
 inline constexpr Status TableDamaged = 0x2302; // header, descriptors or records inconsistent
 inline constexpr Status MemoDamaged = 0x2303;

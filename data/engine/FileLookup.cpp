@@ -1,7 +1,7 @@
 #include "FileLookup.h"
 
-#include <algorithm>
-#include <cctype>
+#include "AnsiCase.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -27,17 +27,14 @@ std::string joined(const std::string &directory, const std::string &name)
 
 bool FileLookup::equalNoCase(const std::string &a, const std::string &b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) ==
-               std::toupper(static_cast<unsigned char>(y));
-    });
+    return AnsiCase::equalNames(a, b);
 }
 
 std::optional<std::string> FileLookup::find(const std::string &directory, const std::string &name)
 {
     std::error_code ec;
     const fs::path exact = directoryPath(directory) / name;
-    if (fs::is_regular_file(fs::status(exact, ec)))
+    if (fs::exists(fs::symlink_status(exact, ec)))
         return joined(directory, name);
     // A directory we may not search: the name as given, so that opening the file
     // reports the missing permission rather than a file that is not there.
@@ -47,15 +44,11 @@ std::optional<std::string> FileLookup::find(const std::string &directory, const 
     if (name.find('/') != std::string::npos)
         return std::nullopt;
     fs::directory_iterator it(directoryPath(directory), ec);
-    if (ec)
-        return std::nullopt;
     std::optional<std::string> best;
-    for (const fs::directory_entry &entry : it) {
-        const std::string candidate = entry.path().filename().string();
-        if (!equalNoCase(candidate, name) || !entry.is_regular_file(ec))
-            continue;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string candidate = it->path().filename().string();
         // Directory order is arbitrary: take the smallest name so the choice is stable.
-        if (!best || candidate < *best)
+        if (equalNoCase(candidate, name) && (!best || candidate < *best))
             best = candidate;
     }
     if (!best)
@@ -79,8 +72,10 @@ std::string FileLookup::upperExtension(const std::string &name)
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
     std::string ext = name.substr(dot);
-    for (char &c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char &c : ext) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
     return ext;
 }
 

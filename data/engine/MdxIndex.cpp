@@ -1,10 +1,9 @@
 #include "MdxIndex.h"
 
+#include "ReadOnlyFile.h"
+
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace dbase {
 
@@ -42,7 +41,7 @@ struct Failure
 class MdxReader
 {
 public:
-    MdxReader(std::ifstream &in, std::uint64_t size) : m_in(in), m_size(size) {}
+    MdxReader(const ReadOnlyFile &in, std::uint64_t size) : m_in(in), m_size(size) {}
     std::vector<MdxTag> readTags();
 
 private:
@@ -65,7 +64,7 @@ private:
         throw Failure{status::IndexDamaged, problem + "."};
     }
 
-    std::ifstream &m_in;
+    const ReadOnlyFile &m_in;
     std::uint64_t m_size;
     std::string m_header;
     std::size_t m_blockBytes = 0;
@@ -73,10 +72,13 @@ private:
 
 std::string MdxReader::readBytes(std::uint64_t offset, std::size_t length) const
 {
-    std::string bytes(length, '\0');
-    m_in.clear();
-    if (!m_in.seekg(std::streamoff(offset)) || !m_in.read(bytes.data(), std::streamsize(length)))
-        throw Failure{status::FileUnreadable, "Die Datei kann nicht gelesen werden."};
+    std::string bytes;
+    std::string problem;
+    if (const Status s = m_in.readAt(offset, length, bytes, problem); s != status::Ok)
+        throw Failure{s, problem};
+    // The size was checked before: the file shrank since.
+    if (bytes.size() != length)
+        throw Failure{status::FileChanged, "Die Datei ist beim Lesen kürzer geworden."};
     return bytes;
 }
 
@@ -199,19 +201,11 @@ Status readMdxTags(const std::string &path, std::vector<MdxTag> &tags, std::stri
 {
     tags.clear();
     problem.clear();
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-        problem = "Die Datei existiert nicht.";
-        return status::FileNotFound;
-    }
-    const auto size = std::filesystem::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in) {
-        problem = "Die Datei kann nicht gelesen werden.";
-        return status::FileUnreadable;
-    }
+    ReadOnlyFile in;
+    if (const Status s = in.open(path, problem); s != status::Ok)
+        return s;
     try {
-        tags = MdxReader(in, size).readTags();
+        tags = MdxReader(in, in.size()).readTags();
     } catch (const Failure &failure) {
         tags.clear();
         problem = failure.problem;

@@ -32,7 +32,9 @@ public:
     ReadOnlyFile(const ReadOnlyFile &) = delete;
     ReadOnlyFile &operator=(const ReadOnlyFile &) = delete;
 
-    // FileNotFound or FileUnreadable, with the system's reason in problem.
+    // Opens a regular file, and only that. FileNotFound or FileUnreadable with the
+    // system's reason in problem; NotAFile, saying what the entry is, for a
+    // directory, a FIFO, a device, a socket or a loop of symbolic links.
     Status open(const std::string &path, std::string &problem);
     bool isOpen() const { return m_fd >= 0; }
     // The file's current size; 0 when it cannot be determined.

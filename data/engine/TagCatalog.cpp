@@ -1,9 +1,8 @@
 #include "TagCatalog.h"
 
-#include "FileLookup.h"
+#include "AnsiCase.h"
 #include "KeyExpression.h"
 
-#include <cctype>
 #include <system_error>
 
 namespace dbase {
@@ -39,7 +38,7 @@ Status TagCatalog::addIndexFile(const std::string &fileName, const std::string &
 bool TagCatalog::hasIndexFile(const std::string &fileName) const
 {
     for (const std::string &f : m_files) {
-        if (FileLookup::equalNoCase(f, fileName))
+        if (AnsiCase::equalNames(f, fileName))
             return true;
     }
     return false;
@@ -60,7 +59,7 @@ IndexDesc TagCatalog::describe(const MdxTag &tag, const std::string &fileName) c
     const std::string key = trimmed(tag.expression);
     const auto &fields = m_source.fields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (FileLookup::equalNoCase(fields[i].name, key)) {
+        if (AnsiCase::equalInCodePage(m_source.codePage(), fields[i].name, key)) {
             desc.isExpression = false;
             desc.keyFields = {static_cast<int>(i) + 1};
             break;
@@ -73,8 +72,8 @@ int TagCatalog::find(const std::string &indexFile, const std::string &tagName) c
 {
     for (std::size_t i = 0; i < m_descs.size(); ++i) {
         const IndexDesc &d = m_descs[i];
-        if (FileLookup::equalNoCase(d.tagName, tagName) &&
-            (indexFile.empty() || FileLookup::equalNoCase(d.indexFile, indexFile)))
+        if (AnsiCase::equalInCodePage(m_source.codePage(), d.tagName, tagName) &&
+            (indexFile.empty() || AnsiCase::equalNames(d.indexFile, indexFile)))
             return static_cast<int>(i);
     }
     return -1;

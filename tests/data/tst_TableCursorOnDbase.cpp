@@ -6,6 +6,7 @@
 #include "DbfFixture.h"
 #include "FakeView.h"
 #include "MdxWriter.h"
+#include "ProcessLocale.h"
 #include "TableCursor.h"
 #include "TableWriter.h"
 
@@ -72,6 +73,8 @@ private slots:
     void displayTextsThroughWindows1252_data();
     void displayTextsThroughWindows1252();
     void missingTableIsEngineError();
+    void namesWhateverTheLocale_data();
+    void namesWhateverTheLocale();
 
 private:
     std::unique_ptr<TableCursor> openTable(dbase::Engine &engine, fake::FakeView *view = nullptr,
@@ -328,6 +331,49 @@ void tst_TableCursorOnDbase::missingTableIsEngineError()
         QVERIFY(!e.message().startsWith(QStringLiteral("Table1")));
     }
     QVERIFY(!t.isActive());
+}
+
+void tst_TableCursorOnDbase::namesWhateverTheLocale_data()
+{
+    QTest::addColumn<QByteArray>("locale");
+    QTest::newRow("Turkish: the capital of i is not I") << QByteArray("tr_TR.UTF-8");
+    QTest::newRow("German: the decimal sign is a comma") << QByteArray("de_DE.UTF-8");
+}
+
+// The viewer runs under the locale of its environment (QApplication sets it). The
+// table's files in lower case, the name order asked for as "Kleingem", the fields as
+// "kleingem" and "länge": all are found by the letter pairs of Windows-1252, and the
+// VAL() order reads its numbers with a decimal point, whatever the locale says.
+void tst_TableCursorOnDbase::namesWhateverTheLocale()
+{
+    QFETCH(QByteArray, locale);
+    const QDir dir(m_dir.path());
+    const QString sub = QStringLiteral("lower-") + QString::fromLatin1(locale);
+    QVERIFY(dir.mkpath(sub));
+    for (const char *name : {"CD_GIS.DBF", "CD_GIS.DBT", "CD_GIS.MDX"})
+        QVERIFY(QFile::copy(dir.filePath(name),
+                            dir.filePath(sub + '/' + QString::fromLatin1(name).toLower())));
+    const fake::ProcessLocale process(locale);
+    if (!process.isSet())
+        QSKIP(qPrintable(process.problem()));
+
+    auto engine = dbase::createDbaseEngine();
+    fake::FakeView view(3);
+    auto t = openTable(*engine, &view, sub);
+    t->setIndexName(QStringLiteral("Kleingem"));
+    t->enterKeyMode();
+    t->fieldNamed(QStringLiteral("kleingem"))->setAsString(QStringLiteral("wiene"));
+    t->searchNearest();
+    QCOMPARE(t->fieldNamed(QStringLiteral("gemeinde"))->displayText(),
+             QStringLiteral("Wiener Neustadt"));
+    QCOMPARE(t->fieldNamed(QStringLiteral("länge"))->fieldName(), QStringLiteral("LÄNGE"));
+    // Unicode folds the long s to s; Windows-1252 has no such letter.
+    QVERIFY(!t->findField(QStringLiteral("KLAſſE")));
+    t->setIndexName(QStringLiteral("min"));
+    QStringList mins;
+    for (t->stepBy(-100); !t->atEnd(); t->stepForward())
+        mins << t->fieldNamed(QStringLiteral("Min"))->displayText();
+    QCOMPARE(mins, (QStringList{"", "7", "12", "40", "55", "90"}));
 }
 
 QTEST_GUILESS_MAIN(tst_TableCursorOnDbase)

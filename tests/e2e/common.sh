@@ -12,12 +12,16 @@ trap cleanup EXIT
 . "$(dirname "${BASH_SOURCE[0]}")/x_helpers.sh"
 
 # Starts the viewer in WORK_DIR (a fresh directory), with the demo table when asked.
+# GD_E2E_LOCALE (e.g. tr_TR.UTF-8): the viewer runs under that locale, and the table's
+# files are written in lower case (cd_gis.dbf, .dbt, .mdx) as from a DOS medium.
 start_viewer() {
     local with_table=$1
     WORK_DIR=$(mktemp -d)
     if [ "$with_table" = table ]; then
         [ -x "$TABLEWRITER" ] || exit 77
-        "$TABLEWRITER" "$DEMO_CSV" "$WORK_DIR/CD_GIS.DBF" >/dev/null || fail "tablewriter failed"
+        local table=CD_GIS.DBF
+        [ -n "${GD_E2E_LOCALE:-}" ] && table=cd_gis.dbf
+        "$TABLEWRITER" "$DEMO_CSV" "$WORK_DIR/$table" >/dev/null || fail "tablewriter failed"
     fi
     launch_viewer
     # A viewer that cannot reach the X server just checked by start_xvfb met a fault
@@ -33,9 +37,24 @@ start_viewer() {
 }
 
 launch_viewer() {
-    (cd "$WORK_DIR" && exec env -u QT_QPA_PLATFORM "$VIEWER") >"$WORK_DIR.log" 2>&1 &
+    (cd "$WORK_DIR" && exec env -u QT_QPA_PLATFORM "${LOCALE_ENV[@]}" "$VIEWER") >"$WORK_DIR.log" 2>&1 &
     APP_PID=$!
 }
+
+# The environment that puts a program under GD_E2E_LOCALE: the installed locale, or
+# the one the test fixture made in <build>/locales. Exits 77 (skipped) when neither is
+# to be had.
+LOCALE_ENV=()
+if [ -n "${GD_E2E_LOCALE:-}" ]; then
+    if [ "$(LC_ALL=$GD_E2E_LOCALE locale charmap 2>/dev/null)" = UTF-8 ]; then
+        LOCALE_ENV=("LC_ALL=$GD_E2E_LOCALE")
+    elif [ "$(LOCPATH=${GD_BINARY_DIR:-}/locales LC_ALL=$GD_E2E_LOCALE locale charmap 2>/dev/null)" = UTF-8 ]; then
+        LOCALE_ENV=("LOCPATH=$GD_BINARY_DIR/locales" "LC_ALL=$GD_E2E_LOCALE")
+    else
+        echo "SKIP: the locale $GD_E2E_LOCALE is neither installed nor made in ${GD_BINARY_DIR:-?}/locales"
+        exit 77
+    fi
+fi
 
 # Waits up to 20 s until the viewer has a window of its own on the display; false
 # when it ended before.

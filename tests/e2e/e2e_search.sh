@@ -5,6 +5,7 @@
 # note and hides for one without, and the thumb stands for the record's place (a click
 # on the GEMEINDE title, which recounts the place, leaves it where it is). A click on a
 # grid cell while the panel is open closes the panel.
+# The ctest e2e_search_turkish runs it with GD_E2E_LOCALE=tr_TR.UTF-8 (see common.sh).
 # Arguments: viewer, table writer, demo CSV, table dump tool.
 . "$(dirname "$0")/common.sh"
 . "$HERE/window_probe.sh"

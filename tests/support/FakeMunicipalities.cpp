@@ -4,7 +4,8 @@
 
 #include <QString>
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <cstdlib>
 
 namespace fake {
@@ -28,17 +29,27 @@ const char *const kDistricts[] = {"Wien",         "Graz",      "Linz",
                                   "Salzburg",     "Innsbruck", "Klagenfurt",
                                   "Villach-Land", "Wels-Land", "St. Pölten"};
 
-// dBASE VAL: leading blanks, an optional sign, digits and an optional fraction.
+// dBASE VAL: leading blanks, an optional sign, digits and an optional fraction, with
+// a decimal point whatever the locale.
 double val(const std::string &s)
 {
-    return std::strtod(s.c_str(), nullptr);
+    std::string_view text(s);
+    text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
 }
 
+// Fixed-width text that sorts as the number: four decimals, zeros in front.
 std::string numberKey(double v)
 {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%020.4f", v + 1e9);
-    return buf;
+    const char *end =
+        std::to_chars(buf, buf + sizeof buf, v + 1e9, std::chars_format::fixed, 4).ptr;
+    const std::string digits(buf, std::size_t(end - buf));
+    return std::string(digits.size() < 20 ? 20 - digits.size() : 0, '0') + digits;
 }
 
 } // namespace

@@ -13,6 +13,9 @@
 #include <fstream>
 #include <map>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace dbase;
 
 Q_DECLARE_METATYPE(dbase::Status)
@@ -29,7 +32,8 @@ std::vector<std::string> municipality(const std::string &name, const std::string
 {
     std::string lower = name;
     for (char &c : lower)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
     return {name, "10101", "Bezirk", bl,    "47.00", "15.00", "100",
             min,  "300",   "120",    "150", klasse,  lower,   note};
 }
@@ -371,6 +375,29 @@ void tst_DbaseEngine::openFailuresNameTheFile_data()
         << "seven" << status::TableDamaged << "Die Tabelle ist beschädigt."
         << "CD_GIS.DBF"
         << "Satzlänge";
+    // An entry of the file's name that is no regular file is found, and refused for
+    // what it is; a FIFO is never opened (which would wait for a writer).
+    QTest::newRow("table is a directory")
+        << "directory" << status::NotAFile << "Keine reguläre Datei."
+        << "CD_GIS.DBF"
+        << "CD_GIS.DBF ist keine reguläre Datei, sondern ein Verzeichnis.";
+    QTest::newRow("table is a FIFO, in lower case")
+        << "fifo" << status::NotAFile << "Keine reguläre Datei."
+        << "cd_gis.dbf"
+        << "cd_gis.dbf ist keine reguläre Datei, sondern eine benannte Pipe (FIFO).";
+    QTest::newRow("memo file is a device")
+        << "device" << status::NotAFile << "Keine reguläre Datei."
+        << "CD_GIS.DBT"
+        << "CD_GIS.DBT ist keine reguläre Datei, sondern ein zeichenorientiertes Gerät.";
+    QTest::newRow("index is a loop of links")
+        << "loop" << status::NotAFile << "Keine reguläre Datei."
+        << "CD_GIS.MDX"
+        << "CD_GIS.MDX ist keine reguläre Datei, sondern ein symbolischer Verweis, der im "
+           "Kreis führt.";
+    QTest::newRow("table is a link to nothing")
+        << "dangling" << status::FileNotFound << "Datei nicht gefunden."
+        << "CD_GIS.DBF"
+        << "CD_GIS.DBF ist ein symbolischer Verweis auf eine Datei, die es nicht gibt.";
 }
 
 // The status has its German text, and the error stack names the file and what is wrong.
@@ -390,6 +417,19 @@ void tst_DbaseEngine::openFailuresNameTheFile()
         QByteArray b = fixture::table(kNoteFields, {"Wien"});
         b[0] = char(0x8C);
         QVERIFY(fixture::write(table, b));
+    } else if (setup == "directory") {
+        QVERIFY(QDir(m_dir->path()).mkdir("CD_GIS.DBF"));
+    } else if (setup == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("cd_gis.dbf")).constData(), 0600), 0);
+    } else if (setup == "device") {
+        QVERIFY(fixture::write(table, fixture::table(kNoteFields, {"Wien"})));
+        QVERIFY(QFile::link("/dev/null", m_dir->filePath("CD_GIS.DBT")));
+    } else if (setup == "loop") {
+        QVERIFY(!writeTable("CD_GIS.DBF", {"a"}, {}, 0x01).isEmpty());
+        const QByteArray index = QFile::encodeName(m_dir->filePath("CD_GIS.MDX"));
+        QCOMPARE(::symlink(index.constData(), index.constData()), 0);
+    } else if (setup == "dangling") {
+        QVERIFY(QFile::link(m_dir->filePath("GONE.DBF"), table));
     }
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open("CD_GIS.DBF", cursor), code);

@@ -7,8 +7,7 @@
 
 #include <QtTest>
 
-#include <cstdio>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -598,15 +597,27 @@ void tst_KeyExpression::numberKeysAsTheIndexHoldsThem()
         table.row({number(), number()});
     const auto val = KeyExpression::parse("VAL(A)", table.fields());
     const auto sum = KeyExpression::parse("VAL(A)+VAL(B)", table.fields());
+    // The number a field holds, read with a decimal point whatever the locale.
+    const auto read = [](const char *text, std::size_t size) {
+        while (size > 0 && *text == ' ') {
+            ++text;
+            --size;
+        }
+        double value = 0;
+        std::from_chars(text, text + size, value);
+        return value;
+    };
     for (std::uint32_t r = 1; r <= table.storedCount(); ++r) {
         const char *record = table.recordData(r);
-        const double a = std::strtod(std::string(record + 1, 24).c_str(), nullptr);
-        const double b = std::strtod(std::string(record + 25, 24).c_str(), nullptr);
+        const double a = read(record + 1, 24);
+        const double b = read(record + 25, 24);
         double exact = a + b;
         if (std::trunc(a) != a || std::trunc(b) != b) {
             char printed[40];
-            std::snprintf(printed, sizeof printed, "%.15g", a + b);
-            exact = std::strtod(printed, nullptr);
+            const char *end = std::to_chars(printed, printed + sizeof printed, a + b,
+                                            std::chars_format::general, 15)
+                                  .ptr;
+            exact = read(printed, std::size_t(end - printed));
         }
         QVERIFY2(val->evaluateNumber(record) == key(a), record);
         QVERIFY2(sum->evaluateNumber(record) == key(exact), record);

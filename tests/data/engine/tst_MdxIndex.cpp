@@ -508,9 +508,11 @@ void tst_MdxIndex::missingOrUnreadableFile()
     QCOMPARE(dbase::readMdxTags(m_dir.filePath("NONE.MDX").toStdString(), tags, problem),
              dbase::status::FileNotFound);
     QCOMPARE(problem, std::string("Die Datei existiert nicht."));
+    // A directory in the index file's place is said to be one.
     QCOMPARE(dbase::readMdxTags(m_dir.path().toStdString(), tags, problem),
-             dbase::status::FileUnreadable);
-    QCOMPARE(problem, std::string("Die Datei kann nicht gelesen werden."));
+             dbase::status::NotAFile);
+    QCOMPARE(QString::fromStdString(problem),
+             QDir(m_dir.path()).dirName() + " ist keine reguläre Datei, sondern ein Verzeichnis.");
 }
 
 void tst_MdxIndex::writerRefusesBadTags_data()
@@ -554,8 +556,9 @@ void tst_MdxIndex::writerRefusesBadTags()
 
     QVERIFY(!writeMdx(m_dir.filePath("no/such/dir/X.MDX").toStdString(), "CD_GIS", table,
                       dbase::Collation(), {{"BL", "BL"}}, message));
-    QVERIFY2(QString::fromStdString(message).endsWith(".MDX.tmp kann nicht geschrieben werden."),
-             message.c_str());
+    QCOMPARE(QString::fromStdString(message),
+             m_dir.filePath("no/such/dir/X.MDX") +
+                 ": Die Datei oder das Verzeichnis gibt es nicht.");
 }
 
 QTEST_APPLESS_MAIN(tst_MdxIndex)

@@ -7,6 +7,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <functional>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 QString sourceFile(const QString &name)
@@ -43,6 +49,40 @@ QByteArray run(const QString &program, const QStringList &args, int *exitCode = 
     return out.isNull() ? QByteArray("") : out;
 }
 
+// Runs a tool with inChild run in the child before it starts (limits, descriptors).
+struct ChildRun
+{
+    int exitCode = -1;
+    bool crashed = false;
+    QByteArray err;
+};
+ChildRun runChild(const QString &program, const QStringList &args,
+                  const std::function<void()> &inChild, const QString &outputFile = {})
+{
+    QProcess p;
+    p.setChildProcessModifier(inChild);
+    if (!outputFile.isEmpty())
+        p.setStandardOutputFile(outputFile);
+    p.start(program, args);
+    ChildRun r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.crashed = p.exitStatus() != QProcess::NormalExit;
+    r.exitCode = p.exitCode();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// Every entry of dir (hidden ones too) with its bytes.
+QMap<QString, QByteArray> contents(const QString &dir)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &name :
+         QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        files.insert(name, readAll(dir + '/' + name));
+    return files;
+}
+
 } // namespace
 
 class tst_TableDump : public QObject
@@ -58,6 +98,10 @@ private slots:
     void writerWarnsOfLostCharacters();
     void writerRefusesBadInput_data();
     void writerRefusesBadInput();
+    void dumpOutputFailures_data();
+    void dumpOutputFailures();
+    void writerLeavesNoPartialTable_data();
+    void writerLeavesNoPartialTable();
 };
 
 void tst_TableDump::dumpMatchesExpectedText_data()
@@ -230,6 +274,88 @@ void tst_TableDump::writerRefusesBadInput()
     run(tool("tablewriter"), {dir.filePath("in.csv"), dir.filePath("OUT.DBF")}, &code, &err);
     QCOMPARE(code, 1);
     QVERIFY2(QString::fromUtf8(err).contains(message), err.constData());
+    // Nothing of the table is left behind.
+    QCOMPARE(contents(dir.path()).keys(), QStringList{"in.csv"});
+}
+
+// Output that cannot be written is a failure with its reason and exit status 3; a
+// reader that goes away (SIGPIPE ignored, so that the write fails with EPIPE) ends the
+// dump quietly, as the signal would.
+void tst_TableDump::dumpOutputFailures_data()
+{
+    QTest::addColumn<QStringList>("dumpArgs");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("message");
+    const QString prefix = "tabledump: Die Ausgabe kann nicht geschrieben werden: ";
+    QTest::newRow("records onto a full device")
+        << QStringList{} << "full" << prefix + "Kein Speicherplatz mehr auf dem Gerät.\n";
+    QTest::newRow("info onto a full device")
+        << QStringList{"--info"} << "full" << prefix + "Kein Speicherplatz mehr auf dem Gerät.\n";
+    QTest::newRow("standard output closed")
+        << QStringList{} << "closed" << prefix + "Die Standardausgabe ist geschlossen.\n";
+    QTest::newRow("reader gone") << QStringList{} << "gone" << QString();
+}
+
+void tst_TableDump::dumpOutputFailures()
+{
+    QFETCH(QStringList, dumpArgs);
+    QFETCH(QString, output);
+    QTemporaryDir dir;
+    const QString table = dir.filePath("SMALL.DBF");
+    QVERIFY(!run(tool("tablewriter"), {sourceFile("fixtures/small.csv"), table}).isNull());
+    const auto inChild = [output] {
+        if (output == "closed") {
+            ::close(1);
+        } else if (output == "gone") {
+            int ends[2];
+            if (::pipe(ends) == 0) {
+                ::close(ends[0]);
+                ::dup2(ends[1], 1);
+            }
+            std::signal(SIGPIPE, SIG_IGN);
+        }
+    };
+    const ChildRun r = runChild(tool("tabledump"), dumpArgs << table, inChild,
+                                output == "full" ? "/dev/full" : QString());
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.exitCode, 3);
+    QTEST(QString::fromUtf8(r.err), "message");
+}
+
+// A table writer that meets a full disk (here: a file size limit, with SIGXFSZ
+// ignored so that the write fails with EFBIG) names the file and the reason and
+// leaves the directory as it was: no partial table, no temporary file, and a table
+// written before still whole.
+void tst_TableDump::writerLeavesNoPartialTable_data()
+{
+    QTest::addColumn<bool>("tableBefore");
+    QTest::newRow("into an empty directory") << false;
+    QTest::newRow("over a table") << true;
+}
+
+void tst_TableDump::writerLeavesNoPartialTable()
+{
+    QFETCH(bool, tableBefore);
+    QTemporaryDir dir;
+    const QString table = dir.filePath("CD_GIS.DBF");
+    if (tableBefore)
+        QVERIFY(!run(tool("tablewriter"), {sourceFile("fixtures/small.csv"), table}).isNull());
+    const QMap<QString, QByteArray> before = contents(dir.path());
+    QCOMPARE(before.size(), tableBefore ? 3 : 0);
+    const auto inChild = [] {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+    };
+    const ChildRun r = runChild(tool("tablewriter"), {"--records", "3000", table}, inChild);
+    QVERIFY(!r.crashed);
+    QCOMPARE(r.exitCode, 1);
+    const QString message = QString::fromUtf8(r.err);
+    const QRegularExpression expected(
+        "^tablewriter: " + QRegularExpression::escape(dir.filePath("CD_GIS.")) +
+        "(DBF|DBT|MDX): Die Datei wird zu groß\\.\n$");
+    QVERIFY2(expected.match(message).hasMatch(), qPrintable(message));
+    QCOMPARE(contents(dir.path()), before);
 }
 
 QTEST_APPLESS_MAIN(tst_TableDump)
