@@ -7,6 +7,53 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+namespace {
+
+// A blank or line break, where a line may wrap (a no-break space is none).
+bool isBreak(QChar c)
+{
+    return c.isSpace() && c != QChar::Nbsp;
+}
+
+// The index in the note (line breaks not yet made) of the first character the box
+// does not show: the limits are counted on the text as shown, so the LF of a CR LF is
+// no character of its own and a cut never falls between the two, nor inside a
+// surrogate pair.
+qsizetype shownEnd(QStringView note)
+{
+    qsizetype shown = 0;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < note.size(); ++i) {
+        const QChar c = note[i];
+        if (c == QLatin1Char('\n') && i > 0 && note[i - 1] == QLatin1Char('\r'))
+            continue;
+        run = isBreak(c) ? 0 : run + 1;
+        if (shown == NoteBox::MaxShownLength || run > NoteBox::MaxShownRunLength)
+            return i > 0 && note[i - 1].isHighSurrogate() ? i - 1 : i;
+        ++shown;
+    }
+    return note.size();
+}
+
+// Digits in groups of three with a full stop between them, whatever the locale.
+QString groupedDigits(qsizetype value)
+{
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char('.'));
+    return digits;
+}
+
+QString cutMark(qsizetype leftOut)
+{
+    if (leftOut == 1)
+        return QStringLiteral("[… gekürzt: 1 weiteres Zeichen wird nicht angezeigt]");
+    return QStringLiteral("[… gekürzt: weitere %1 Zeichen werden nicht angezeigt]")
+        .arg(groupedDigits(leftOut));
+}
+
+} // namespace
+
 NoteBox::NoteBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
@@ -83,7 +130,19 @@ void NoteBox::reloadText()
     const Field *field = m_cursor->findField(m_fieldName);
     if (!field)
         return;
-    setPlainText(withLineBreaks(field->memoText()));
+    setPlainText(shownText(field->memoText()));
+}
+
+QString NoteBox::shownText(const QString &note)
+{
+    const qsizetype end = shownEnd(note);
+    if (end == note.size())
+        return withLineBreaks(note);
+    QString shown = withLineBreaks(note.first(end));
+    const QStringView rest = QStringView(note).sliced(end);
+    if (!shown.endsWith(QLatin1Char('\n')))
+        shown += QLatin1Char('\n');
+    return shown + cutMark(rest.size() - rest.count(u"\r\n"));
 }
 
 QString NoteBox::withLineBreaks(const QString &note)
@@ -117,21 +176,29 @@ qreal NoteBox::lineWidthWithoutScrollBar() const
     return std::max<qreal>(viewportWidth - 2 * document()->documentMargin() - extra, 1);
 }
 
-int NoteBox::noteLineCount() const
+// Each block is laid out afresh at the width without a scroll bar, whatever the box
+// shows at the moment; no line past atMost is laid out.
+int NoteBox::noteLineCount(int atMost) const
 {
     const qreal width = lineWidthWithoutScrollBar();
     const QTextOption option = document()->defaultTextOption();
     int lines = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = document()->begin(); block.isValid() && lines < atMost;
+         block = block.next()) {
         if (!block.next().isValid() && block.text().isEmpty())
             break; // an empty last line is not counted
         QTextLayout layout(block.text(), document()->defaultFont());
         layout.setTextOption(option);
         layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+        int blockLines = 0;
+        for (; lines + blockLines < atMost; ++blockLines) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
             line.setLineWidth(width);
+        }
         layout.endLayout();
-        lines += std::max(layout.lineCount(), 1);
+        lines += std::max(blockLines, 1);
     }
-    return lines;
+    return std::min(lines, atMost);
 }

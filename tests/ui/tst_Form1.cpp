@@ -444,6 +444,8 @@ void tst_Form1::noteBox_data()
     QTest::newRow("five lines and a break") << "a\r\nb\r\nc\r\nd\r\ne\r\n" << true << false;
     QTest::newRow("six lines") << "a\r\nb\r\nc\r\nd\r\ne\r\nf" << true << true;
     QTest::newRow("six lines, lone LF") << "a\nb\nc\nd\ne\nf" << true << true;
+    QTest::newRow("a word of 1 MiB, shown cut")
+        << QString(1 << 20, QLatin1Char('x')) << true << true;
 }
 
 void tst_Form1::noteBox()
@@ -458,6 +460,7 @@ void tst_Form1::noteBox()
     scroll(*w.form, RecordScrollBar::LineDown);
     QCOMPARE(w.currentName(), QStringLiteral("Bbb"));
     QCOMPARE(box->isVisibleTo(w.form.get()), shown);
+    QCOMPARE(box->toPlainText(), NoteBox::shownText(note));
     if (shown)
         QCOMPARE(box->isVerticalScrollBarShown(), scrollBar);
     // The same record reached by a cell click gives the same state.
