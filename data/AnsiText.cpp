@@ -11,6 +11,12 @@ QString AnsiText::toUnicode(int codePage, std::string_view bytes)
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 
+qsizetype AnsiText::lengthOf(int codePage, std::string_view bytes)
+{
+    return qsizetype(codePage == 1252 ? bytes.size()
+                                      : dbase::CodePage::toAnsi(codePage, bytes).size());
+}
+
 std::string AnsiText::fromUnicode(int codePage, const QString &text)
 {
     const std::string ansi = dbase::CodePage::utf8ToAnsi(text.toStdString());

@@ -15,24 +15,22 @@ bool isBreak(QChar c)
     return c.isSpace() && c != QChar::Nbsp;
 }
 
-// The index in the note (line breaks not yet made) of the first character the box
-// does not show: the limits are counted on the text as shown, so the LF of a CR LF is
-// no character of its own and a cut never falls between the two, nor inside a
+// The index of the first character of the note that the box does not show, given
+// the note's first characters: MaxShownLength at most, less where a run grows past
+// MaxShownRunLength, and never between the CR and LF of a line break nor inside a
 // surrogate pair.
-qsizetype shownEnd(QStringView note)
+qsizetype shownEnd(QStringView start)
 {
-    qsizetype shown = 0;
     qsizetype run = 0;
-    for (qsizetype i = 0; i < note.size(); ++i) {
-        const QChar c = note[i];
-        if (c == QLatin1Char('\n') && i > 0 && note[i - 1] == QLatin1Char('\r'))
+    for (qsizetype i = 0; i < start.size(); ++i) {
+        run = isBreak(start[i]) ? 0 : run + 1;
+        if (i < NoteBox::MaxShownLength && run <= NoteBox::MaxShownRunLength)
             continue;
-        run = isBreak(c) ? 0 : run + 1;
-        if (shown == NoteBox::MaxShownLength || run > NoteBox::MaxShownRunLength)
-            return i > 0 && note[i - 1].isHighSurrogate() ? i - 1 : i;
-        ++shown;
+        const bool pair = i > 0 && (start[i - 1].isHighSurrogate() ||
+                                    (start[i - 1] == u'\r' && start[i] == u'\n'));
+        return pair ? i - 1 : i;
     }
-    return note.size();
+    return start.size();
 }
 
 // Digits in groups of three with a full stop between them, whatever the locale.
@@ -130,19 +128,21 @@ void NoteBox::reloadText()
     const Field *field = m_cursor->findField(m_fieldName);
     if (!field)
         return;
-    setPlainText(shownText(field->memoText()));
+    qsizetype length = 0;
+    const QString start = field->memoTextStart(MaxShownLength + 1, length);
+    setPlainText(shownText(start, length));
 }
 
-QString NoteBox::shownText(const QString &note)
+QString NoteBox::shownText(const QString &start, qsizetype fullLength)
 {
-    const qsizetype end = shownEnd(note);
-    if (end == note.size())
-        return withLineBreaks(note);
-    QString shown = withLineBreaks(note.first(end));
-    const QStringView rest = QStringView(note).sliced(end);
-    if (!shown.endsWith(QLatin1Char('\n')))
-        shown += QLatin1Char('\n');
-    return shown + cutMark(rest.size() - rest.count(u"\r\n"));
+    const qsizetype end = shownEnd(start);
+    Q_ASSERT(end < start.size() || start.size() == fullLength); // given too little
+    QString shown = withLineBreaks(start.first(end));
+    if (end == fullLength)
+        return shown;
+    if (!shown.endsWith(u'\n'))
+        shown += u'\n';
+    return shown + cutMark(fullLength - end);
 }
 
 QString NoteBox::withLineBreaks(const QString &note)

@@ -38,15 +38,16 @@ public:
     // Laying out a line of text costs time in proportion to its length and, within a
     // run of characters without a blank, in proportion to the square of that run's
     // length (every wrapped line of the run looks for a break to its end first). The
-    // box shows at most this many characters of a note (a line break counts as one)
-    // and no run longer than this without a blank or line break; the figures come from
-    // the benchmark of bench_window --notes.
+    // box shows at most this many characters of a note, counted as Field::memoText()
+    // gives it (a line break is CR LF, two), and no run longer than this without a
+    // blank or line break; the figures come from bench_window --notes (make bench).
     static constexpr qsizetype MaxShownLength = 64 * 1024;
     static constexpr qsizetype MaxShownRunLength = 4 * 1024;
-    // The note with its line breaks made, up to the first character past either limit;
-    // a note cut short ends with a line of its own that says how many characters are
-    // left out.
-    static QString shownText(const QString &note);
+    // What the box shows of a note of fullLength characters, given its first ones (at
+    // least MaxShownLength + 1 of them, or all): its line breaks made, up to the first
+    // character past either limit; a note cut short ends with a line of its own that
+    // says how many characters are left out.
+    static QString shownText(const QString &start, qsizetype fullLength);
 
     // CursorView: the box shows one record.
     int rowsWanted() const override { return 1; }

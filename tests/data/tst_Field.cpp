@@ -129,6 +129,9 @@ void tst_Field::memoLineBreaks_data()
     QTest::newRow("breaks at the ends") << QByteArray("\nx\r") << QStringLiteral("\r\nx\r\n");
     QTest::newRow("two LF") << QByteArray("x\n\ny") << QStringLiteral("x\r\n\r\ny");
     QTest::newRow("umlaut") << QByteArray("Gr\xfcn") << QStringLiteral("Grün");
+    QTest::newRow("CR LF and lone breaks mixed")
+        << QByteArray("\r\n\r\r\n\n\ra") << QStringLiteral("\r\n\r\n\r\n\r\n\r\na");
+    QTest::newRow("no note") << QByteArray() << QString();
 }
 
 void tst_Field::memoLineBreaks()
@@ -136,8 +139,15 @@ void tst_Field::memoLineBreaks()
     QFETCH(QByteArray, stored);
     QFETCH(QString, shown);
     SmallTable s({{"Graz", "1", stored.toStdString()}});
-    QCOMPARE(s.table.fieldNamed(QStringLiteral("TEXT"))->memoText(), shown);
-    QCOMPARE(s.table.fieldNamed(QStringLiteral("TEXT"))->asString(), shown);
+    const Field *text = s.table.fieldNamed(QStringLiteral("TEXT"));
+    QCOMPARE(text->memoText(), shown);
+    QCOMPARE(text->asString(), shown);
+    // Every start of it, converted on its own, and the length of the whole.
+    for (qsizetype n = 0; n <= shown.size() + 1; ++n) {
+        qsizetype length = -1;
+        QCOMPARE(text->memoTextStart(n, length), shown.first(std::min(n, shown.size())));
+        QCOMPARE(length, shown.size());
+    }
 }
 
 void tst_Field::widthsAndAlignment_data()

@@ -29,17 +29,17 @@ find_window
 [ "$(probe shown "$NOTE_BACKGROUND")" = no ] || fail "a note box at start ($SHOT)"
 
 # "Suchen" lies at 124..199 x 122..141 of the client area; the teal panel opens there.
-# Waits up to about 20 s for the probe's answer; the last screenshot is SHOT.
+# Waits up to 20 s for the probe's answer; the last screenshot is SHOT.
 wait_for() {
-    local expected=$1 name=$2
+    local expected=$1 name=$2 deadline=$((SECONDS + 20))
     shift 2
-    for _ in $(seq 40); do
+    while :; do
         snap "$name"
         [ "$(probe "$@")" = "$expected" ] && return 0
         kill -0 "$APP_PID" 2>/dev/null || fail "the viewer ended ($SHOT)"
+        [ "$SECONDS" -lt "$deadline" ] || return 1
         sleep 0.5
     done
-    return 1
 }
 search() {
     xdotool mousemove 160 131 click 1

@@ -114,7 +114,7 @@ void tst_NoteBox::longNotesAreCut_data()
         << QStringLiteral("Kurz\r\n") + word + QString(998, QLatin1Char('y')) +
                QStringLiteral("\r\nEnde")
         << QStringLiteral("Kurz\n") + word +
-               QStringLiteral("\n[… gekürzt: weitere 1.003 Zeichen werden nicht angezeigt]");
+               QStringLiteral("\n[… gekürzt: weitere 1.004 Zeichen werden nicht angezeigt]");
     QTest::newRow("a surrogate pair stays whole")
         << word.first(run - 1) + QStringLiteral("\U0001F600")
         << word.first(run - 1) +
@@ -126,24 +126,31 @@ void tst_NoteBox::longNotesAreCut_data()
         << word.first(run / 2) + QChar(QChar::Nbsp) + word.first(run / 2)
         << word.first(run / 2) + QChar(QChar::Nbsp) + word.first(run / 2 - 1) +
                QStringLiteral("\n[… gekürzt: 1 weiteres Zeichen wird nicht angezeigt]");
-    // Short lines up to the length limit, each CR LF one character of it.
+    // Short lines up to the length limit, each CR LF two characters of it.
     static_assert(all % 8 == 0);
-    const QString lines = QStringLiteral("Zeile 1\r\n").repeated(all / 8);
-    const QString shownLines = QStringLiteral("Zeile 1\n").repeated(all / 8);
+    const QString lines = QStringLiteral("Zeile1\r\n").repeated(all / 8);
+    const QString shownLines = QStringLiteral("Zeile1\n").repeated(all / 8);
     QTest::newRow("short lines at the limit") << lines << shownLines;
     QTest::newRow("short lines past the limit")
         << lines + QString(1234567, QLatin1Char(' '))
         << shownLines +
                QStringLiteral("[… gekürzt: weitere 1.234.567 Zeichen werden nicht angezeigt]");
+    QTest::newRow("a cut never parts CR and LF")
+        << QStringLiteral("a") + lines
+        << QStringLiteral("a") + shownLines.chopped(1) +
+               QStringLiteral("\n[… gekürzt: weitere 2 Zeichen werden nicht angezeigt]");
 }
 
 // What the box shows of a note: the note itself up to a limit, then a mark on a line
-// of its own with the number of characters left out, grouped by full stops.
+// of its own with the number of characters left out, grouped by full stops. It is
+// the same whether the box is given the whole note or only as much as it needs.
 void tst_NoteBox::longNotesAreCut()
 {
     QFETCH(QString, note);
     QFETCH(QString, shown);
-    QCOMPARE(NoteBox::shownText(note), shown);
+    QCOMPARE(NoteBox::shownText(note, note.size()), shown);
+    if (note.size() > NoteBox::MaxShownLength + 1)
+        QCOMPARE(NoteBox::shownText(note.first(NoteBox::MaxShownLength + 1), note.size()), shown);
 }
 
 void tst_NoteBox::textFollowsCurrentRecord_data()
