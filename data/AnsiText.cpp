@@ -11,10 +11,11 @@ QString AnsiText::toUnicode(int codePage, std::string_view bytes)
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 
-qsizetype AnsiText::lengthOf(int codePage, std::string_view bytes)
+// Every code page read here has one byte per character, and Windows-1252 one
+// character per byte.
+qsizetype AnsiText::lengthOf(int /*codePage*/, std::string_view bytes)
 {
-    return qsizetype(codePage == 1252 ? bytes.size()
-                                      : dbase::CodePage::toAnsi(codePage, bytes).size());
+    return qsizetype(bytes.size());
 }
 
 std::string AnsiText::fromUnicode(int codePage, const QString &text)

@@ -110,8 +110,8 @@ QString Field::memoTextStart(qsizetype maxLength, qsizetype &fullLength) const
     // The characters wanted and one more (which tells whether a CR among them begins
     // a CR LF pair) lie in this many bytes; a character cut at their end comes later.
     const std::size_t bytes = (std::size_t(maxLength) + 2) * MaxBytesPerCharacter;
-    const QString start = withCrLf(
-        AnsiText::toUnicode(m_cursor->codePage(), std::string_view(note).substr(0, bytes)));
+    const QString start =
+        withCrLf(AnsiText::toUnicode(m_cursor->codePage(), note.substr(0, bytes)));
     return start.first(std::min(maxLength, start.size()));
 }
 

@@ -41,6 +41,8 @@ private slots:
     void displayTexts();
     void memoLineBreaks_data();
     void memoLineBreaks();
+    void memoStartInEveryCodePage_data();
+    void memoStartInEveryCodePage();
     void widthsAndAlignment_data();
     void widthsAndAlignment();
     void windowCellsMatchCurrentRecord();
@@ -147,6 +149,37 @@ void tst_Field::memoLineBreaks()
         qsizetype length = -1;
         QCOMPARE(text->memoTextStart(n, length), shown.first(std::min(n, shown.size())));
         QCOMPARE(length, shown.size());
+    }
+}
+
+void tst_Field::memoStartInEveryCodePage_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::newRow("1252") << 1252;
+    QTest::newRow("437") << 437;
+    QTest::newRow("850") << 850;
+    QTest::newRow("UTF-8") << 65001;
+}
+
+// Whatever the code page makes of the stored bytes, the start of a note and its length
+// agree with the whole note.
+void tst_Field::memoStartInEveryCodePage()
+{
+    QFETCH(int, codePage);
+    FakeEngine engine;
+    engine.setCodePage(codePage);
+    engine.setFields({{"TEXT", dbase::FieldType::Memo, 10}});
+    engine.addRecord({"Gr\x81n \xc3\xbc\xe2\x82\xac\r\n\x84\rx\n\xff"});
+    TableCursor table(engine);
+    table.setTableName(QStringLiteral("T.DBF"));
+    table.setIndexName(QString());
+    table.setActive(true);
+    const Field *text = table.fieldNamed(QStringLiteral("TEXT"));
+    const QString whole = text->memoText();
+    for (qsizetype n = 0; n <= whole.size() + 1; ++n) {
+        qsizetype length = -1;
+        QCOMPARE(text->memoTextStart(n, length), whole.first(std::min(n, whole.size())));
+        QCOMPARE(length, whole.size());
     }
 }
 
