@@ -102,8 +102,7 @@ QString Field::memoText() const
 QString Field::memoTextStart(qsizetype maxLength, qsizetype &fullLength) const
 {
     fullLength = 0;
-    // In key mode the current record is the search key, whose memo is blank.
-    if (m_kind != Kind::Memo || m_cursor->inKeyMode())
+    if (m_kind != Kind::Memo || isNull())
         return QString();
     const std::string_view note = m_cursor->memoBytesOf(-1, m_ordinal);
     fullLength = withCrLfLength(m_cursor->codePage(), note);
