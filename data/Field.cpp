@@ -102,7 +102,10 @@ QString Field::memoText() const
 QString Field::memoTextStart(qsizetype maxLength, qsizetype &fullLength) const
 {
     fullLength = 0;
-    if (m_kind != Kind::Memo || isNull())
+    // In key mode the current record is the search key, whose memo is blank. Otherwise
+    // the note is read without a blank test first: the engine's test may read the
+    // whole note, and a blank memo reads as an empty note.
+    if (m_kind != Kind::Memo || m_cursor->inKeyMode())
         return QString();
     const std::string_view note = m_cursor->memoBytesOf(-1, m_ordinal);
     fullLength = withCrLfLength(m_cursor->codePage(), note);
