@@ -27,6 +27,8 @@ public:
     int runs() const { return int(m_samples.size()); }
     // The median of the runs (mean of the middle two for an even count); 0 when empty.
     double medianMs() const;
+    // The slowest run; 0 when empty.
+    double slowestMs() const;
 
 private:
     std::vector<Clock::duration> m_samples;

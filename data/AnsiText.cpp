@@ -11,6 +11,13 @@ QString AnsiText::toUnicode(int codePage, std::string_view bytes)
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 
+// Every code page read here has one byte per character, and Windows-1252 one
+// character per byte.
+qsizetype AnsiText::lengthOf(int /*codePage*/, std::string_view bytes)
+{
+    return qsizetype(bytes.size());
+}
+
 std::string AnsiText::fromUnicode(int codePage, const QString &text)
 {
     const std::string ansi = dbase::CodePage::utf8ToAnsi(text.toStdString());

@@ -13,6 +13,8 @@ class AnsiText
 {
 public:
     static QString toUnicode(int codePage, std::string_view bytes);
+    // The length of toUnicode(codePage, bytes), without making it.
+    static qsizetype lengthOf(int codePage, std::string_view bytes);
     static std::string fromUnicode(int codePage, const QString &text);
     // An engine message: UTF-8 when it is valid UTF-8, else Windows-1252.
     static QString engineText(const std::string &text);

@@ -5,6 +5,9 @@
 #include "EngineTypes.h"
 #include "TableCursor.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace {
 
 // Every lone CR and every lone LF becomes CR LF; CR LF pairs stay as they are.
@@ -25,6 +28,23 @@ QString withCrLf(const QString &text)
         }
     }
     return out;
+}
+
+// A character of the table's code page takes this many bytes at most (UTF-8).
+constexpr std::size_t MaxBytesPerCharacter = 4;
+
+// The length of withCrLf(AnsiText::toUnicode(codePage, bytes)): a lone CR or LF
+// becomes two characters. The bytes of CR and LF are never part of another character.
+qsizetype withCrLfLength(int codePage, std::string_view bytes)
+{
+    qsizetype length = AnsiText::lengthOf(codePage, bytes);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            ++i;
+        else if (bytes[i] == '\r' || bytes[i] == '\n')
+            ++length;
+    }
+    return length;
 }
 
 } // namespace
@@ -77,6 +97,24 @@ QString Field::memoText() const
     if (m_kind != Kind::Memo || isNull())
         return QString();
     return withCrLf(m_cursor->memoOf(-1, m_ordinal));
+}
+
+QString Field::memoTextStart(qsizetype maxLength, qsizetype &fullLength) const
+{
+    fullLength = 0;
+    // In key mode the current record is the search key, whose memo is blank. Otherwise
+    // the note is read without a blank test first: the engine's test may read the
+    // whole note, and a blank memo reads as an empty note.
+    if (m_kind != Kind::Memo || m_cursor->inKeyMode())
+        return QString();
+    const std::string_view note = m_cursor->memoBytesOf(-1, m_ordinal);
+    fullLength = withCrLfLength(m_cursor->codePage(), note);
+    // The characters wanted and one more (which tells whether a CR among them begins
+    // a CR LF pair) lie in this many bytes; a character cut at their end comes later.
+    const std::size_t bytes = (std::size_t(maxLength) + 2) * MaxBytesPerCharacter;
+    const QString start =
+        withCrLf(AnsiText::toUnicode(m_cursor->codePage(), note.substr(0, bytes)));
+    return start.first(std::min(maxLength, start.size()));
 }
 
 void Field::setAsString(const QString &text)

@@ -29,6 +29,9 @@ public:
     QString displayText() const; // "(MEMO)" / "(Memo)" for the memo
     QString asString() const;
     QString memoText() const; // the whole note with CR LF line breaks
+    // The first maxLength characters of memoText(), and in fullLength the length of
+    // all of it; only the part returned is converted.
+    QString memoTextStart(qsizetype maxLength, qsizetype &fullLength) const;
     // Only while the cursor is in key mode: puts the text into the search key.
     void setAsString(const QString &text);
 

@@ -5,11 +5,36 @@
 #include "AnsiText.h"
 #include "DatabaseErrors.h"
 #include "ErrorBoundary.h"
+#include "MemoFile.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include <sys/mman.h>
 
 namespace st = dbase::status;
+
+namespace {
+
+// Room for the longest note the engine reads, reserved once and asked for huge pages:
+// a long note then touches a few dozen pages the first time, not tens of thousands.
+// Only what a note uses becomes resident (a huge page at least).
+void reserveMemoBuffer(std::string &buffer)
+{
+    constexpr std::size_t longest = dbase::MemoFile::kMaxNoteLength;
+    if (buffer.capacity() >= longest)
+        return;
+    buffer.reserve(longest);
+    constexpr std::uintptr_t hugePage = std::uintptr_t(2) << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(buffer.data());
+    const std::uintptr_t from = (begin + hugePage - 1) & ~(hugePage - 1);
+    const std::uintptr_t to = (begin + buffer.capacity()) & ~(hugePage - 1);
+    if (to > from)
+        (void)::madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+}
+
+} // namespace
 
 TableCursor::TableCursor(dbase::Engine &engine, QObject *parent)
     : QObject(parent), d(std::make_unique<Private>(engine))
@@ -332,16 +357,21 @@ bool TableCursor::extract(int windowIndex, int ordinal, dbase::FieldValue &value
 
 QString TableCursor::memoOf(int windowIndex, int ordinal) const
 {
+    return AnsiText::toUnicode(d->codePage, memoBytesOf(windowIndex, ordinal));
+}
+
+std::string_view TableCursor::memoBytesOf(int windowIndex, int ordinal) const
+{
     const std::string *record = nullptr;
     if (windowIndex < 0 && !d->window.isEmpty())
         record = &d->window.at(d->window.current()).data;
     else if (windowIndex >= 0 && windowIndex < d->window.count())
         record = &d->window.at(windowIndex).data;
     if (!record || !d->cursor)
-        return QString();
-    std::string text;
-    check(d->cursor->readMemo(ordinal + 1, *record, text));
-    return AnsiText::toUnicode(d->codePage, text);
+        return std::string_view();
+    reserveMemoBuffer(d->memoBuffer);
+    check(d->cursor->readMemo(ordinal + 1, *record, d->memoBuffer));
+    return d->memoBuffer;
 }
 
 // ---- Checks and errors ----------------------------------------------------------

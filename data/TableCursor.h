@@ -162,6 +162,8 @@ private:
     // key while in key mode. False when there is no such record.
     bool extract(int windowIndex, int ordinal, dbase::FieldValue &value) const;
     QString memoOf(int windowIndex, int ordinal) const;
+    // In the table's code page; valid until the next call.
+    std::string_view memoBytesOf(int windowIndex, int ordinal) const;
     void putKeyValue(const Field &field, const QString &text);
     int codePage() const;
 

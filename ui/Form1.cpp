@@ -360,7 +360,7 @@ void Form1::DBGrid1CellClick(int /*column*/)
         return;
     box->setVerticalScrollBarShown(false);
     box->show();
-    if (box->noteLineCount() > NoteLinesWithoutScrollBar)
+    if (box->noteLineCount(NoteLinesWithoutScrollBar + 1) > NoteLinesWithoutScrollBar)
         box->setVerticalScrollBarShown(true);
     box->move(m_noteBoxLeft, box->y());
     // The thumb's next move is measured from the clicked record's place.
@@ -388,7 +388,8 @@ void Form1::updateNoteBox()
     NoteBox *box = m_ui->DBMemo1;
     if (currentRecordHasNote()) {
         box->show();
-        box->setVerticalScrollBarShown(box->noteLineCount() > NoteLinesWithoutScrollBar);
+        box->setVerticalScrollBarShown(box->noteLineCount(NoteLinesWithoutScrollBar + 1) >
+                                       NoteLinesWithoutScrollBar);
     } else {
         box->setVisible(!property("table1ReadOnly").toBool());
     }

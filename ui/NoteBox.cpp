@@ -7,6 +7,51 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+namespace {
+
+// A blank or line break, where a line may wrap (a no-break space is none).
+bool isBreak(QChar c)
+{
+    return c.isSpace() && c != QChar::Nbsp;
+}
+
+// The index of the first character of the note that the box does not show, given
+// the note's first characters: MaxShownLength at most, less where a run grows past
+// MaxShownRunLength, and never between the CR and LF of a line break nor inside a
+// surrogate pair.
+qsizetype shownEnd(QStringView start)
+{
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < start.size(); ++i) {
+        run = isBreak(start[i]) ? 0 : run + 1;
+        if (i < NoteBox::MaxShownLength && run <= NoteBox::MaxShownRunLength)
+            continue;
+        const bool pair = i > 0 && (start[i - 1].isHighSurrogate() ||
+                                    (start[i - 1] == u'\r' && start[i] == u'\n'));
+        return pair ? i - 1 : i;
+    }
+    return start.size();
+}
+
+// Digits in groups of three with a full stop between them, whatever the locale.
+QString groupedDigits(qsizetype value)
+{
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char('.'));
+    return digits;
+}
+
+QString cutMark(qsizetype leftOut)
+{
+    if (leftOut == 1)
+        return QStringLiteral("[… gekürzt: 1 weiteres Zeichen wird nicht angezeigt]");
+    return QStringLiteral("[… gekürzt: weitere %1 Zeichen werden nicht angezeigt]")
+        .arg(groupedDigits(leftOut));
+}
+
+} // namespace
+
 NoteBox::NoteBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setReadOnly(true);
@@ -83,7 +128,21 @@ void NoteBox::reloadText()
     const Field *field = m_cursor->findField(m_fieldName);
     if (!field)
         return;
-    setPlainText(withLineBreaks(field->memoText()));
+    qsizetype length = 0;
+    const QString start = field->memoTextStart(MaxShownLength + 1, length);
+    setPlainText(shownText(start, length));
+}
+
+QString NoteBox::shownText(const QString &start, qsizetype fullLength)
+{
+    const qsizetype end = shownEnd(start);
+    Q_ASSERT(end < start.size() || start.size() == fullLength); // given too little
+    QString shown = withLineBreaks(start.first(end));
+    if (end == fullLength)
+        return shown;
+    if (!shown.endsWith(u'\n'))
+        shown += u'\n';
+    return shown + cutMark(fullLength - end);
 }
 
 QString NoteBox::withLineBreaks(const QString &note)
@@ -117,21 +176,29 @@ qreal NoteBox::lineWidthWithoutScrollBar() const
     return std::max<qreal>(viewportWidth - 2 * document()->documentMargin() - extra, 1);
 }
 
-int NoteBox::noteLineCount() const
+// Each block is laid out afresh at the width without a scroll bar, whatever the box
+// shows at the moment; no line past atMost is laid out.
+int NoteBox::noteLineCount(int atMost) const
 {
     const qreal width = lineWidthWithoutScrollBar();
     const QTextOption option = document()->defaultTextOption();
     int lines = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = document()->begin(); block.isValid() && lines < atMost;
+         block = block.next()) {
         if (!block.next().isValid() && block.text().isEmpty())
             break; // an empty last line is not counted
         QTextLayout layout(block.text(), document()->defaultFont());
         layout.setTextOption(option);
         layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+        int blockLines = 0;
+        for (; lines + blockLines < atMost; ++blockLines) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
             line.setLineWidth(width);
+        }
         layout.endLayout();
-        lines += std::max(layout.lineCount(), 1);
+        lines += std::max(blockLines, 1);
     }
-    return lines;
+    return std::min(lines, atMost);
 }

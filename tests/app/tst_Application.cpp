@@ -331,7 +331,7 @@ void tst_Application::faultInHandlerShowsOneBox_data()
     QTest::newRow("title click") << "title click"
                                  << "switchToIndex";
     QTest::newRow("scroll bar arrow") << "scroll bar"
-                                      << "extractField";
+                                      << "readMemo";
     QTest::newRow("cell click") << "cell click"
                                 << "extractField";
     QTest::newRow("search key") << "search key"
@@ -488,7 +488,7 @@ void tst_Application::startupErrorEndsWithCodeOne_data()
 {
     QTest::addColumn<QString>("op");
     QTest::newRow("table open") << "openTable";
-    QTest::newRow("view following the open") << "extractField";
+    QTest::newRow("view following the open") << "readMemo";
 }
 
 void tst_Application::startupErrorEndsWithCodeOne()

@@ -41,6 +41,8 @@ private slots:
     void displayTexts();
     void memoLineBreaks_data();
     void memoLineBreaks();
+    void memoStartInEveryCodePage_data();
+    void memoStartInEveryCodePage();
     void widthsAndAlignment_data();
     void widthsAndAlignment();
     void windowCellsMatchCurrentRecord();
@@ -129,6 +131,9 @@ void tst_Field::memoLineBreaks_data()
     QTest::newRow("breaks at the ends") << QByteArray("\nx\r") << QStringLiteral("\r\nx\r\n");
     QTest::newRow("two LF") << QByteArray("x\n\ny") << QStringLiteral("x\r\n\r\ny");
     QTest::newRow("umlaut") << QByteArray("Gr\xfcn") << QStringLiteral("Grün");
+    QTest::newRow("CR LF and lone breaks mixed")
+        << QByteArray("\r\n\r\r\n\n\ra") << QStringLiteral("\r\n\r\n\r\n\r\n\r\na");
+    QTest::newRow("no note") << QByteArray() << QString();
 }
 
 void tst_Field::memoLineBreaks()
@@ -136,8 +141,46 @@ void tst_Field::memoLineBreaks()
     QFETCH(QByteArray, stored);
     QFETCH(QString, shown);
     SmallTable s({{"Graz", "1", stored.toStdString()}});
-    QCOMPARE(s.table.fieldNamed(QStringLiteral("TEXT"))->memoText(), shown);
-    QCOMPARE(s.table.fieldNamed(QStringLiteral("TEXT"))->asString(), shown);
+    const Field *text = s.table.fieldNamed(QStringLiteral("TEXT"));
+    QCOMPARE(text->memoText(), shown);
+    QCOMPARE(text->asString(), shown);
+    // Every start of it, converted on its own, and the length of the whole.
+    for (qsizetype n = 0; n <= shown.size() + 1; ++n) {
+        qsizetype length = -1;
+        QCOMPARE(text->memoTextStart(n, length), shown.first(std::min(n, shown.size())));
+        QCOMPARE(length, shown.size());
+    }
+}
+
+void tst_Field::memoStartInEveryCodePage_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::newRow("1252") << 1252;
+    QTest::newRow("437") << 437;
+    QTest::newRow("850") << 850;
+    QTest::newRow("UTF-8") << 65001;
+}
+
+// Whatever the code page makes of the stored bytes, the start of a note and its length
+// agree with the whole note.
+void tst_Field::memoStartInEveryCodePage()
+{
+    QFETCH(int, codePage);
+    FakeEngine engine;
+    engine.setCodePage(codePage);
+    engine.setFields({{"TEXT", dbase::FieldType::Memo, 10}});
+    engine.addRecord({"Gr\x81n \xc3\xbc\xe2\x82\xac\r\n\x84\rx\n\xff"});
+    TableCursor table(engine);
+    table.setTableName(QStringLiteral("T.DBF"));
+    table.setIndexName(QString());
+    table.setActive(true);
+    const Field *text = table.fieldNamed(QStringLiteral("TEXT"));
+    const QString whole = text->memoText();
+    for (qsizetype n = 0; n <= whole.size() + 1; ++n) {
+        qsizetype length = -1;
+        QCOMPARE(text->memoTextStart(n, length), whole.first(std::min(n, whole.size())));
+        QCOMPARE(length, whole.size());
+    }
 }
 
 void tst_Field::widthsAndAlignment_data()

@@ -15,6 +15,7 @@
 #include "TableCursor.h"
 
 #include <QFontMetrics>
+#include <QLocale>
 #include <QMenu>
 #include <QStyle>
 #include <QtTest>
@@ -438,12 +439,17 @@ void tst_Form1::noteBox_data()
     QTest::addColumn<QString>("note");
     QTest::addColumn<bool>("shown");
     QTest::addColumn<bool>("scrollBar");
-    QTest::newRow("no note") << QString() << false << false;
-    QTest::newRow("one line") << "Radonmessung 1995" << true << false;
-    QTest::newRow("five lines") << "a\r\nb\r\nc\r\nd\r\ne" << true << false;
-    QTest::newRow("five lines and a break") << "a\r\nb\r\nc\r\nd\r\ne\r\n" << true << false;
-    QTest::newRow("six lines") << "a\r\nb\r\nc\r\nd\r\ne\r\nf" << true << true;
-    QTest::newRow("six lines, lone LF") << "a\nb\nc\nd\ne\nf" << true << true;
+    QTest::addColumn<QString>("text"); // the box's; "…]": the note's start and the cut mark
+    QTest::newRow("no note") << QString() << false << false << QString();
+    QTest::newRow("one line") << "Radonmessung 1995" << true << false << "Radonmessung 1995";
+    QTest::newRow("five lines") << "a\r\nb\r\nc\r\nd\r\ne" << true << false << "a\nb\nc\nd\ne";
+    QTest::newRow("five lines and a break") << "a\r\nb\r\nc\r\nd\r\ne\r\n"
+                                            << true << false << "a\nb\nc\nd\ne\n";
+    QTest::newRow("six lines") << "a\r\nb\r\nc\r\nd\r\ne\r\nf" << true << true
+                               << "a\nb\nc\nd\ne\nf";
+    QTest::newRow("six lines, lone LF") << "a\nb\nc\nd\ne\nf" << true << true << "a\nb\nc\nd\ne\nf";
+    QTest::newRow("a word of 1 MiB, shown cut")
+        << QString(1 << 20, QLatin1Char('x')) << true << true << "…]";
 }
 
 void tst_Form1::noteBox()
@@ -451,6 +457,7 @@ void tst_Form1::noteBox()
     QFETCH(QString, note);
     QFETCH(bool, shown);
     QFETCH(bool, scrollBar);
+    QFETCH(QString, text);
     // The noted record is "Bbb", second in the name order; the others have long notes.
     const QString longNote = QStringLiteral("1\n2\n3\n4\n5\n6\n7");
     Window w({"Aaa", "Ccc", "Bbb"}, {longNote, longNote, note});
@@ -458,6 +465,16 @@ void tst_Form1::noteBox()
     scroll(*w.form, RecordScrollBar::LineDown);
     QCOMPARE(w.currentName(), QStringLiteral("Bbb"));
     QCOMPARE(box->isVisibleTo(w.form.get()), shown);
+    if (text == QStringLiteral("…]")) {
+        const QString shownStart = box->toPlainText().section(u'\n', 0, 0);
+        QVERIFY(!shownStart.isEmpty() && note.startsWith(shownStart));
+        QVERIFY(shownStart.size() <= NoteBox::MaxShownLength);
+        QCOMPARE(box->toPlainText().section(u'\n', 1),
+                 QStringLiteral("[… gekürzt: weitere %1 Zeichen werden nicht angezeigt]")
+                     .arg(QLocale(QLocale::German).toString(note.size() - shownStart.size())));
+    } else {
+        QCOMPARE(box->toPlainText(), text);
+    }
     if (shown)
         QCOMPARE(box->isVerticalScrollBarShown(), scrollBar);
     // The same record reached by a cell click gives the same state.

@@ -1,5 +1,6 @@
 // The note box: its text follows the cursor's current record (shown or hidden), line
-// breaks of every kind become lines, and the line count that decides its scroll bar.
+// breaks of every kind become lines, a note too long to lay out is cut with a mark,
+// and the line count that decides its scroll bar.
 #include "DataSource.h"
 #include "DatabaseErrors.h"
 #include "FakeEngine.h"
@@ -64,6 +65,8 @@ class tst_NoteBox : public QObject
 private slots:
     void lineBreaks_data();
     void lineBreaks();
+    void longNotesAreCut_data();
+    void longNotesAreCut();
     void textFollowsCurrentRecord_data();
     void textFollowsCurrentRecord();
     void textFollowsWindowScrollsAndJumps();
@@ -94,6 +97,60 @@ void tst_NoteBox::lineBreaks()
     QFETCH(QString, note);
     QFETCH(QString, shown);
     QCOMPARE(NoteBox::withLineBreaks(note), shown);
+}
+
+void tst_NoteBox::longNotesAreCut_data()
+{
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("shown");
+    constexpr qsizetype run = NoteBox::MaxShownRunLength;
+    constexpr qsizetype all = NoteBox::MaxShownLength;
+    const QString word(run, QLatin1Char('x'));
+    QTest::newRow("a run at the limit") << word << word;
+    QTest::newRow("a run one over")
+        << word + QStringLiteral("y")
+        << word + QStringLiteral("\n[… gekürzt: 1 weiteres Zeichen wird nicht angezeigt]");
+    QTest::newRow("a run past the limit, lines after it")
+        << QStringLiteral("Kurz\r\n") + word + QString(998, QLatin1Char('y')) +
+               QStringLiteral("\r\nEnde")
+        << QStringLiteral("Kurz\n") + word +
+               QStringLiteral("\n[… gekürzt: weitere 1.004 Zeichen werden nicht angezeigt]");
+    QTest::newRow("a surrogate pair stays whole")
+        << word.first(run - 1) + QStringLiteral("\U0001F600")
+        << word.first(run - 1) +
+               QStringLiteral("\n[… gekürzt: weitere 2 Zeichen werden nicht angezeigt]");
+    // Blanks and line breaks end a run; a no-break space does not.
+    const QString twoRuns = word + QStringLiteral(" ") + word + QStringLiteral("\r") + word;
+    QTest::newRow("runs between blanks") << twoRuns << NoteBox::withLineBreaks(twoRuns);
+    QTest::newRow("a no-break space inside a run")
+        << word.first(run / 2) + QChar(QChar::Nbsp) + word.first(run / 2)
+        << word.first(run / 2) + QChar(QChar::Nbsp) + word.first(run / 2 - 1) +
+               QStringLiteral("\n[… gekürzt: 1 weiteres Zeichen wird nicht angezeigt]");
+    // Short lines up to the length limit, each CR LF two characters of it.
+    static_assert(all % 8 == 0);
+    const QString lines = QStringLiteral("Zeile1\r\n").repeated(all / 8);
+    const QString shownLines = QStringLiteral("Zeile1\n").repeated(all / 8);
+    QTest::newRow("short lines at the limit") << lines << shownLines;
+    QTest::newRow("short lines past the limit")
+        << lines + QString(1234567, QLatin1Char(' '))
+        << shownLines +
+               QStringLiteral("[… gekürzt: weitere 1.234.567 Zeichen werden nicht angezeigt]");
+    QTest::newRow("a cut never parts CR and LF")
+        << QStringLiteral("a") + lines
+        << QStringLiteral("a") + shownLines.chopped(1) +
+               QStringLiteral("\n[… gekürzt: weitere 2 Zeichen werden nicht angezeigt]");
+}
+
+// What the box shows of a note: the note itself up to a limit, then a mark on a line
+// of its own with the number of characters left out, grouped by full stops. It is
+// the same whether the box is given the whole note or only as much as it needs.
+void tst_NoteBox::longNotesAreCut()
+{
+    QFETCH(QString, note);
+    QFETCH(QString, shown);
+    QCOMPARE(NoteBox::shownText(note, note.size()), shown);
+    if (note.size() > NoteBox::MaxShownLength + 1)
+        QCOMPARE(NoteBox::shownText(note.first(NoteBox::MaxShownLength + 1), note.size()), shown);
 }
 
 void tst_NoteBox::textFollowsCurrentRecord_data()
@@ -239,24 +296,30 @@ void tst_NoteBox::survivesEitherSideBeingDestroyedFirst()
 void tst_NoteBox::lineCount_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("atMost");
     QTest::addColumn<int>("lines");
-    QTest::newRow("empty") << QString() << 0;
-    QTest::newRow("one word") << QStringLiteral("Wien") << 1;
-    QTest::newRow("exactly five") << QStringLiteral("1\n2\n3\n4\n5") << 5;
-    QTest::newRow("six") << QStringLiteral("1\n2\n3\n4\n5\n6") << 6;
-    QTest::newRow("five and a final break") << QStringLiteral("1\n2\n3\n4\n5\n") << 5;
-    QTest::newRow("empty lines inside count") << QStringLiteral("a\n\n\nb") << 4;
-    QTest::newRow("only the last empty line is dropped") << QStringLiteral("a\n\n") << 2;
+    QTest::newRow("empty") << QString() << 100 << 0;
+    QTest::newRow("one word") << QStringLiteral("Wien") << 100 << 1;
+    QTest::newRow("exactly five") << QStringLiteral("1\n2\n3\n4\n5") << 100 << 5;
+    QTest::newRow("six") << QStringLiteral("1\n2\n3\n4\n5\n6") << 100 << 6;
+    QTest::newRow("five and a final break") << QStringLiteral("1\n2\n3\n4\n5\n") << 100 << 5;
+    QTest::newRow("empty lines inside count") << QStringLiteral("a\n\n\nb") << 100 << 4;
+    QTest::newRow("only the last empty line is dropped") << QStringLiteral("a\n\n") << 100 << 2;
+    QTest::newRow("seven lines, counted up to six")
+        << QStringLiteral("1\n2\n3\n4\n5\n6\n7") << 6 << 6;
+    QTest::newRow("a wrapped word, counted up to three")
+        << QString(500, QLatin1Char('x')) << 3 << 3;
 }
 
 void tst_NoteBox::lineCount()
 {
     QFETCH(QString, text);
+    QFETCH(int, atMost);
     QFETCH(int, lines);
     NoteBox box;
     box.resize(161, 73);
     box.setPlainText(text);
-    QCOMPARE(box.noteLineCount(), lines);
+    QCOMPARE(box.noteLineCount(atMost), lines);
 }
 
 // A wrapped paragraph and a word too long for a line are counted as the box lays
@@ -276,7 +339,7 @@ void tst_NoteBox::lineCountMatchesTheShownLayout()
     QVERIFY2(perBlock.at(0).toInt() >= 3, qPrintable(perBlock.join(u',')));
     QVERIFY2(perBlock.at(1).toInt() >= 2,
              qPrintable(perBlock.join(u','))); // broken inside the word
-    QCOMPARE(box.noteLineCount(), perBlock.at(0).toInt() + perBlock.at(1).toInt());
+    QCOMPARE(box.noteLineCount(100), perBlock.at(0).toInt() + perBlock.at(1).toInt());
 }
 
 // The count is taken at the width without a scroll bar, whether the box is shown or
@@ -289,17 +352,17 @@ void tst_NoteBox::lineCountIgnoresScrollBarAndVisibility()
     for (int i = 0; i < 12; ++i)
         text += QStringLiteral("Wort%1 ").arg(i);
     box.setPlainText(text);
-    const int hidden = box.noteLineCount();
+    const int hidden = box.noteLineCount(100);
     QVERIFY(hidden > 1);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    QCOMPARE(box.noteLineCount(), hidden);
+    QCOMPARE(box.noteLineCount(100), hidden);
     box.setVerticalScrollBarShown(true);
     QVERIFY(box.verticalScrollBar()->isVisible());
-    QCOMPARE(box.noteLineCount(), hidden);
+    QCOMPARE(box.noteLineCount(100), hidden);
     box.setVerticalScrollBarShown(false);
     box.hide();
-    QCOMPARE(box.noteLineCount(), hidden);
+    QCOMPARE(box.noteLineCount(100), hidden);
 }
 
 QTEST_MAIN(tst_NoteBox)
