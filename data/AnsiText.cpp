@@ -11,11 +11,14 @@ QString AnsiText::toUnicode(int codePage, std::string_view bytes)
     return QString::fromStdString(dbase::CodePage::ansiToUtf8(ansi));
 }
 
-// Every code page read here has one byte per character, and Windows-1252 one
-// character per byte.
-qsizetype AnsiText::lengthOf(int /*codePage*/, std::string_view bytes)
+// A single-byte code page has one character per byte; otherwise the Windows-1252
+// view (one byte per character, "?" for a character it lacks) is counted.
+qsizetype AnsiText::lengthOf(int codePage, std::string_view bytes)
 {
-    return qsizetype(bytes.size());
+    const dbase::CodePage &page = dbase::CodePage::of(codePage);
+    if (page.isSingleByte())
+        return qsizetype(bytes.size());
+    return qsizetype(page.toAnsi(bytes).size());
 }
 
 std::string AnsiText::fromUnicode(int codePage, const QString &text)

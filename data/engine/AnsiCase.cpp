@@ -1,7 +1,7 @@
 #include "AnsiCase.h"
 
 #include "CodePage.h"
-#include "CodePageTables.h"
+#include "Utf8.h"
 
 #include <string>
 
@@ -29,54 +29,39 @@ bool isSmallOfEvenPair(unsigned c)
     return (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
 }
 
-// The number of continuation bytes after a UTF-8 lead byte; -1 for a byte that
-// cannot lead (a continuation byte, an overlong two-byte lead, beyond U+10FFFF).
-int continuationCount(unsigned char lead)
+// Stored bytes of a page as its characters; a byte that is no character stays apart
+// from every other (U+FFFD would make two such bytes alike).
+std::u32string inCodePage(const CodePage &page, std::string_view stored)
 {
-    if (lead < 0x80)
-        return 0;
-    if (lead < 0xC2)
-        return -1;
-    if (lead < 0xE0)
-        return 1;
-    if (lead < 0xF0)
-        return 2;
-    return lead < 0xF5 ? 3 : -1;
+    std::u32string out;
+    const std::string utf8 = page.toUtf8(stored);
+    for (std::size_t i = 0, length = 0; i < utf8.size(); i += length)
+        out += Utf8::decode(utf8, i, length);
+    return out;
 }
 
-// text as characters when it is valid UTF-8 (no overlong form, no surrogate).
-bool decodeUtf8(std::string_view text, std::u32string &out)
+bool equalCharacters(const std::u32string &x, const std::u32string &y)
 {
-    constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    out.clear();
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i++]);
-        const int more = continuationCount(lead);
-        if (more < 0 || i + std::size_t(more) > text.size())
+    if (x.size() != y.size())
+        return false;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (x[i] == y[i] && x[i] != 0xFFFD)
+            continue;
+        if (x[i] == 0xFFFD || AnsiCase::upperCharacter(x[i]) != AnsiCase::upperCharacter(y[i]))
             return false;
-        char32_t c = more == 0 ? lead : lead & (0x3F >> more);
-        for (int k = 0; k < more; ++k) {
-            const auto next = static_cast<unsigned char>(text[i++]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        out += c;
     }
     return true;
 }
 
+// name as characters: UTF-8 when it is valid UTF-8, otherwise Windows-1252 bytes.
 std::u32string characters(std::string_view name)
 {
     std::u32string out;
-    if (decodeUtf8(name, out))
-        return out;
-    out.clear();
-    for (const char ch : name) {
-        const auto b = static_cast<unsigned char>(ch);
-        out += b < 0x80 ? char32_t(b) : char32_t(codepage_tables::kCp1252[b - 0x80u]);
+    for (std::size_t i = 0, length = 0; i < name.size(); i += length) {
+        const char32_t c = Utf8::decode(name, i, length);
+        if (!Utf8::isCharacter(c))
+            return inCodePage(CodePage::of(CodePage::Ansi), name);
+        out += c;
     }
     return out;
 }
@@ -131,36 +116,17 @@ bool AnsiCase::equal(std::string_view a, std::string_view b)
 
 bool AnsiCase::equalInCodePage(int codePage, std::string_view a, std::string_view b)
 {
-    if (codePage == 1252)
+    if (codePage == CodePage::Ansi)
         return equal(a, b);
-    if (a.size() != b.size())
-        return false;
-    // Single-byte code pages: the Windows-1252 reading keeps every place.
-    const std::string ansiA = CodePage::toAnsi(codePage, a);
-    const std::string ansiB = CodePage::toAnsi(codePage, b);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i])
-            continue;
-        // '?' stands for any character that Windows-1252 lacks: no pair.
-        if (ansiA[i] == '?' || ansiB[i] == '?' || upperByte(ansiA[i]) != upperByte(ansiB[i]))
-            return false;
-    }
-    return true;
+    if (a == b)
+        return true;
+    const CodePage &page = CodePage::of(codePage);
+    return equalCharacters(inCodePage(page, a), inCodePage(page, b));
 }
 
 bool AnsiCase::equalNames(std::string_view a, std::string_view b)
 {
-    if (a == b)
-        return true;
-    const std::u32string x = characters(a);
-    const std::u32string y = characters(b);
-    if (x.size() != y.size())
-        return false;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        if (x[i] != y[i] && upperCharacter(x[i]) != upperCharacter(y[i]))
-            return false;
-    }
-    return true;
+    return a == b || equalCharacters(characters(a), characters(b));
 }
 
 } // namespace dbase

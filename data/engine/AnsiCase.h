@@ -23,9 +23,9 @@ public:
 
     // Windows-1252 texts, equal but for letter case.
     static bool equal(std::string_view a, std::string_view b);
-    // Texts of the single-byte codePage (a table's names), equal but for letter case:
-    // at each place the bytes are equal, or both are characters of Windows-1252 that
-    // pair once read through it.
+    // Texts of codePage (a table's names), equal but for letter case: character by
+    // character the same, or both characters of Windows-1252 that pair; a byte that is
+    // no character equals only itself.
     static bool equalInCodePage(int codePage, std::string_view a, std::string_view b);
     // Names as a file system or a UTF-8 text holds them, equal but for letter case:
     // each is read as UTF-8 when it is valid UTF-8, otherwise as Windows-1252 bytes
