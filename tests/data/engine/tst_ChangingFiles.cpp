@@ -39,8 +39,8 @@ const std::vector<std::vector<std::string>> kRows = {
      "Dachboden"},
 };
 
-// The table with kRows in the given order, its memo file and index, written in
-// place as the table writer does it.
+// The table with kRows in the given order, its memo file and index, as the table
+// writer writes them.
 bool writeTable(const QString &path, bool reversed)
 {
     TableWriter writer(path.toStdString(), 0x57);
@@ -51,6 +51,25 @@ bool writeTable(const QString &path, bool reversed)
         if (!writer.append(kRows[reversed ? kRows.size() - 1 - i : i], error))
             return false;
     return writer.finish(true, error);
+}
+
+// The table written again with its records in another order by a writer that
+// rewrites each file in place (our own writer renames new files into place).
+bool rewriteInPlace(const QDir &dir)
+{
+    QTemporaryDir other;
+    if (!other.isValid() || !writeTable(QDir(other.path()).filePath("CD_GIS.DBF"), true))
+        return false;
+    for (const char *name : {"CD_GIS.DBF", "CD_GIS.DBT", "CD_GIS.MDX"}) {
+        QFile from(QDir(other.path()).filePath(name));
+        QFile to(dir.filePath(name));
+        if (!from.open(QIODevice::ReadOnly) || !to.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        const QByteArray bytes = from.readAll();
+        if (to.write(bytes) != bytes.size())
+            return false;
+    }
+    return true;
 }
 
 // Replaces the bytes from at by text, keeping the file's size.
@@ -98,7 +117,7 @@ bool apply(Change change, const QString &path)
         return file.resize(512) && overwrite(path, 0, original);
     }
     case Change::RewriteTable: // the whole table again, its records in another order
-        return writeTable(QFileInfo(path).dir().filePath("CD_GIS.DBF"), true);
+        return rewriteInPlace(QFileInfo(path).dir());
     }
     return false;
 }
