@@ -2,11 +2,10 @@
 #include "TableCursor.h"
 
 #include "AnsiText.h"
-#include "DatabaseErrors.h"
-#include "TableCursorPrivate.h"
-
 #include "CodePage.h"
+#include "DatabaseErrors.h"
 #include "KeySearch.h"
+#include "TableCursorPrivate.h"
 
 #include <algorithm>
 

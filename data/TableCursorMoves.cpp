@@ -3,9 +3,8 @@
 
 #include "DatabaseErrors.h"
 #include "ErrorBoundary.h"
-#include "TableCursorPrivate.h"
-
 #include "KeySearch.h"
+#include "TableCursorPrivate.h"
 
 #include <algorithm>
 #include <vector>
