@@ -16,8 +16,6 @@ public:
     // The length of toUnicode(codePage, bytes), without making it.
     static qsizetype lengthOf(int codePage, std::string_view bytes);
     static std::string fromUnicode(int codePage, const QString &text);
-    // An engine message: UTF-8 when it is valid UTF-8, else Windows-1252.
-    static QString engineText(const std::string &text);
     // Names (fields, index tags) equal but for letter case, by the letter pairs of
     // Windows-1252 that the engine compares names with (dbase::AnsiCase), whatever
     // the locale; a character outside Windows-1252 equals only itself.

@@ -179,7 +179,8 @@ void TableCursor::buildFields()
     qDeleteAll(m_fields);
     m_fields.clear();
     int ordinal = 0;
-    for (const dbase::FieldDesc &desc : d->cursor->fieldDescs()) {
+    d->fields = d->cursor->fieldDescs();
+    for (const dbase::FieldDesc &desc : d->fields) {
         Field::Kind kind = Field::Kind::Other;
         int size = 0;
         switch (desc.type) {

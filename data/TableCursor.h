@@ -92,6 +92,9 @@ public:
     void enterKeyMode();
     void searchNearest();
     bool inKeyMode() const;
+    // What the name box searches for: typed with the letters A to Z lowered and every
+    // other character as typed (dbase::KeySearch's rule, which tabledump follows too).
+    static QString nameSearchText(const QString &typed);
 
     // Fields, in file order (ordinal = position).
     const QList<Field *> &fields() const { return m_fields; }

@@ -2,7 +2,9 @@
 #include "TableCursor.h"
 
 #include "AnsiText.h"
+#include "CodePage.h"
 #include "DatabaseErrors.h"
+#include "KeySearch.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
@@ -77,6 +79,11 @@ bool TableCursor::inKeyMode() const
     return d->keyMode;
 }
 
+QString TableCursor::nameSearchText(const QString &typed)
+{
+    return QString::fromStdString(dbase::KeySearch::lowerAsciiLetters(typed.toStdString()));
+}
+
 void TableCursor::enterKeyMode()
 {
     checkActive();
@@ -100,8 +107,11 @@ void TableCursor::putKeyValue(const Field &field, const QString &text)
         throw EDatabaseError(
             QStringLiteral("Feld '%1' ist nicht indiziert und kann nicht verändert werden")
                 .arg(field.fieldName()));
-    const QString cut = field.kind() == Field::Kind::String ? text.left(field.size()) : text;
-    check(d->cursor->putField(fieldNo, d->keyRecord, AnsiText::fromUnicode(d->codePage, cut)));
+    // The window's texts are Windows-1252: typed text reaches the table through it.
+    const dbase::FieldDesc &desc = d->fields.at(std::size_t(field.ordinal()));
+    check(dbase::KeySearch::putValue(*d->cursor, fieldNo, desc, text.toStdString(),
+                                     dbase::CodePage::of(d->codePage),
+                                     dbase::KeySearch::Typed::ThroughAnsi, d->keyRecord));
     d->keyModified = true;
 }
 
@@ -117,12 +127,6 @@ void TableCursor::searchNearest()
     }
     const auto condition =
         d->keyExclusive ? dbase::SearchCondition::Greater : dbase::SearchCondition::GreaterOrEqual;
-    std::string key;
-    dbase::Status s = d->cursor->extractKey(d->keyRecord, key);
-    if (s == st::Ok)
-        s = d->cursor->setToKey(condition, true, d->keyFieldCount, 0, key);
-    else
-        s = d->cursor->setToKey(condition, false, d->keyFieldCount, 0, d->keyRecord);
-    check(s);
+    check(dbase::KeySearch::setToLookup(*d->cursor, condition, d->keyFieldCount, d->keyRecord));
     rebuildWindow(true);
 }

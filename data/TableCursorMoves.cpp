@@ -3,6 +3,7 @@
 
 #include "DatabaseErrors.h"
 #include "ErrorBoundary.h"
+#include "KeySearch.h"
 #include "TableCursorPrivate.h"
 
 #include <algorithm>
@@ -295,10 +296,7 @@ void TableCursor::rebuildWindow(bool centre)
     w.forgetEnginePosition();
     HeldRecord record;
     dbase::RecordProps props;
-    dbase::EngineCursor &c = *d->cursor;
-    const bool found = c.getCurrent(record.data, props) == st::Ok ||
-                       c.getNext(record.data, props) == st::Ok ||
-                       c.getPrior(record.data, props) == st::Ok;
+    const bool found = dbase::KeySearch::recordAtPosition(*d->cursor, record.data, props) == st::Ok;
     w.clear();
     m_atStart = true;
     m_atEnd = true;

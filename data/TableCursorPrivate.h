@@ -20,6 +20,7 @@ struct TableCursor::Private
     std::unique_ptr<dbase::EngineCursor> cursor;
     dbase::CursorProps props;
     int codePage = 1252;
+    std::vector<dbase::FieldDesc> fields; // the engine's descriptions, as the Field list
     bool open = false;
     // mutable: placeInOrder() puts the engine on the current record without moving.
     mutable RecordWindow window;

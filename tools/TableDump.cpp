@@ -1,14 +1,15 @@
 #include "TableDump.h"
 
-#include "CodePage.h"
+#include "CsvWriter.h"
 #include "DbaseEngine.h"
 #include "DbfFile.h"
+#include "ErrorMessage.h"
 #include "FieldDecoder.h"
 #include "FileLookup.h"
+#include "KeySearch.h"
+#include "TextView.h"
 
-#include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -23,26 +24,29 @@ std::string hex2(unsigned v)
     return buf;
 }
 
-// An open table: the engine and a cursor on it, or the composed error text.
+// The table file that the engine opens for path: found without regard to letter case.
+std::optional<std::string> tableFile(const std::string &path)
+{
+    const std::filesystem::path p(path);
+    return FileLookup::find(p.parent_path().string(), p.filename().string());
+}
+
+// An open table: the engine and a cursor on it, the code page its texts are read in
+// (the table's, or the one the user gave) and where that came from.
 struct OpenTable
 {
     std::unique_ptr<Engine> engine = createDbaseEngine();
     std::unique_ptr<EngineCursor> cursor;
-    int codePage = 1252;
+    int codePage = CodePage::Ansi;
+    CodePageOrigin origin = CodePageOrigin::LanguageDriver;
+    std::unique_ptr<TextView> view;
 
-    std::string failure(Status code) const
-    {
-        std::string message = engine->errorText(code);
-        int native = 0;
-        std::string text;
-        for (int n = 1; engine->errorEntry(n, native, text) != status::NoEntry && n < 16; ++n)
-            message += "\n" + text;
-        return message.empty() ? "Fehler " + hex2(code >> 8) + hex2(code).substr(2) : message;
-    }
+    // The message the window shows for the failure, its lines one to a line.
+    std::string failure(Status code) const { return ErrorMessage(*engine, code).text("\n"); }
 
-    bool open(const std::string &path, std::ostream &err)
+    bool open(const TableDump::Options &options, std::ostream &err)
     {
-        const std::filesystem::path p(path);
+        const std::filesystem::path p(options.table);
         const std::string dir = p.parent_path().string();
         const std::string name = p.filename().string();
         engine->start();
@@ -52,27 +56,17 @@ struct OpenTable
             return false;
         }
         cursor->cursorLocale(codePage);
+        cursor->codePageOrigin(origin);
+        if (options.codePage != 0) {
+            codePage = options.codePage;
+            origin = CodePageOrigin::User;
+        }
+        view = std::make_unique<TextView>(codePage, options.ansi);
         return true;
     }
 
-    std::string utf8(const std::string &stored) const
-    {
-        return CodePage::ansiToUtf8(CodePage::of(codePage).toAnsi(stored));
-    }
+    std::string utf8(const std::string &stored) const { return view->utf8(stored); }
 };
-
-std::string csvQuoted(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string q = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            q += '"';
-        q += c;
-    }
-    return q + '"';
-}
 
 // The notes that cannot be read: each is reported on err with its record and field,
 // and its cell stays empty.
@@ -90,180 +84,13 @@ struct NoteFailures
     }
 };
 
-// A field's text in the dump; a note that cannot be read goes to failures.
-std::string shown(OpenTable &t, int fieldNo, const FieldDesc &field, const std::string &record,
-                  NoteFailures &failures)
-{
-    if (field.type == FieldType::Memo) {
-        std::string note;
-        if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
-            failures.report(t, field, s);
-            return {};
-        }
-        // Pictures, OLE objects and binary memos are no text.
-        if (field.typeLetter != 'M' && !note.empty())
-            return FieldDecoder::placeholder(field.typeLetter);
-        return t.utf8(note);
-    }
-    FieldValue v;
-    if (t.cursor->extractField(fieldNo, record, v) != status::Ok)
-        return {};
-    if ((field.type == FieldType::SmallInt || field.type == FieldType::Integer) && !v.blank)
-        return std::to_string(v.integer);
-    return t.utf8(v.text);
-}
-
-// The records' CSV, built in one buffer that goes out in large writes: text
-// fields and notes are converted to UTF-8 through a table of each stored byte's
-// UTF-8 form, with no string made per field; other kinds take shown().
-class CsvWriter
-{
-public:
-    CsvWriter(const OpenTable &t, std::ostream &out)
-        : m_out(out), m_data(std::make_unique<char[]>(kCapacity)), m_capacity(kCapacity)
-    {
-        for (int b = 0; b < 256; ++b) {
-            const std::string utf8 = t.utf8(std::string(1, static_cast<char>(b)));
-            Utf8Form &form = m_utf8[std::size_t(b)];
-            form.length = static_cast<unsigned char>(std::min<std::size_t>(utf8.size(), 4));
-            utf8.copy(form.bytes, form.length);
-            form.special = b == ',' || b == '"' || b == '\r' || b == '\n';
-            m_asciiAsIs = m_asciiAsIs && (b >= 0x80 || utf8 == std::string(1, char(b)));
-        }
-    }
-    ~CsvWriter() { flush(); }
-    CsvWriter(const CsvWriter &) = delete;
-    CsvWriter &operator=(const CsvWriter &) = delete;
-
-    template <typename Integer> void number(Integer n)
-    {
-        room(16);
-        m_used = std::size_t(
-            std::to_chars(m_data.get() + m_used, m_data.get() + m_capacity, n).ptr - m_data.get());
-    }
-    void put(char c)
-    {
-        room(1);
-        m_data[m_used++] = c;
-    }
-    // A stored text in the table's code page, quoted when it holds a comma, a quote
-    // or a line break.
-    void stored(std::string_view bytes)
-    {
-        room(bytes.size() * 4 + 2);
-        if (m_asciiAsIs && plainAscii(bytes)) {
-            std::memcpy(m_data.get() + m_used, bytes.data(), bytes.size());
-            m_used += bytes.size();
-            return;
-        }
-        char *to = m_data.get() + m_used;
-        bool special = false;
-        for (const char c : bytes) {
-            const Utf8Form &form = m_utf8[static_cast<unsigned char>(c)];
-            std::memcpy(to, form.bytes, 4);
-            to += form.length;
-            special |= form.special;
-        }
-        const std::size_t start = m_used;
-        m_used = std::size_t(to - m_data.get());
-        if (special)
-            quoteFrom(start);
-    }
-    // Text that is UTF-8 already.
-    void text(const std::string &utf8)
-    {
-        const std::string quoted = csvQuoted(utf8);
-        room(quoted.size());
-        std::memcpy(m_data.get() + m_used, quoted.data(), quoted.size());
-        m_used += quoted.size();
-    }
-    void endRecord()
-    {
-        put('\n');
-        if (m_used >= kFlushAt)
-            flush();
-    }
-
-private:
-    static constexpr std::size_t kFlushAt = std::size_t(256) << 10;
-    static constexpr std::size_t kCapacity = kFlushAt + (std::size_t(64) << 10);
-    struct Utf8Form
-    {
-        char bytes[4] = {};
-        unsigned char length = 0;
-        bool special = false;
-    };
-
-    // True when bytes are ASCII without a character that needs quotes: a loop the
-    // compiler turns into vector compares.
-    static bool plainAscii(std::string_view bytes)
-    {
-        unsigned char found = 0;
-        for (const char c : bytes) {
-            const auto u = static_cast<unsigned char>(c);
-            found |= static_cast<unsigned char>((u & 0x80) | (u == ',') | (u == '"') | (u == '\r') |
-                                                (u == '\n'));
-        }
-        return found == 0;
-    }
-    // Makes room for n more bytes: the buffer goes out first, or grows for a long note.
-    void room(std::size_t n)
-    {
-        if (m_used + n <= m_capacity)
-            return;
-        flush();
-        if (n <= m_capacity)
-            return;
-        m_capacity = n;
-        m_data = std::make_unique<char[]>(m_capacity);
-    }
-    // Puts the text written from start in quotes, its quotes doubled.
-    void quoteFrom(std::size_t start)
-    {
-        m_scratch.assign(m_data.get() + start, m_used - start);
-        m_used = start;
-        room(2 * m_scratch.size() + 2);
-        char *to = m_data.get() + m_used;
-        *to++ = '"';
-        for (const char c : m_scratch) {
-            if (c == '"')
-                *to++ = '"';
-            *to++ = c;
-        }
-        *to++ = '"';
-        m_used = std::size_t(to - m_data.get());
-    }
-    void flush()
-    {
-        m_out.write(m_data.get(), static_cast<std::streamsize>(m_used));
-        m_used = 0;
-    }
-
-    std::ostream &m_out;
-    Utf8Form m_utf8[256];
-    std::unique_ptr<char[]> m_data;
-    std::size_t m_capacity;
-    std::size_t m_used = 0;
-    bool m_asciiAsIs = true; // every ASCII byte is its own UTF-8 form
-    std::string m_scratch;
-};
-
-// A text field as the dump shows it: its stored bytes without trailing blanks and NULs.
-std::string_view storedText(const FieldDesc &field, const std::string &record)
-{
-    const char *start = record.data() + field.offset;
-    std::size_t length = static_cast<std::size_t>(field.width);
-    while (length > 0 && (start[length - 1] == ' ' || start[length - 1] == '\0'))
-        --length;
-    return {start, length};
-}
-
-// Writes field number fieldNo of record; a note that cannot be read goes to failures.
+// Writes field number fieldNo of record, decoded as the window decodes it, its texts
+// converted by the dump's view; a note that cannot be read goes to failures.
 void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &field,
                 const std::string &record, std::string &note, NoteFailures &failures)
 {
     if (field.type == FieldType::Text) {
-        csv.stored(storedText(field, record));
+        csv.stored(FieldDecoder::storedText(field, record.data()));
         return;
     }
     if (field.type != FieldType::Memo) {
@@ -274,58 +101,90 @@ void writeField(OpenTable &t, CsvWriter &csv, int fieldNo, const FieldDesc &fiel
             csv.stored(v.text);
         return;
     }
-    if (field.typeLetter != 'M') {
-        csv.text(shown(t, fieldNo, field, record, failures));
-        return;
-    }
     if (const Status s = t.cursor->readMemo(fieldNo, record, note); s != status::Ok) {
         failures.report(t, field, s);
         return;
     }
-    csv.stored(note);
+    // Pictures, OLE objects and binary memos are no text.
+    if (field.typeLetter != 'M' && !note.empty())
+        csv.text(FieldDecoder::placeholder(field.typeLetter));
+    else
+        csv.stored(note);
 }
 
-// The table file that the engine opens for path: found without regard to letter case.
-std::optional<std::string> tableFile(const std::string &path)
+// Writes the header row and every record from the one in record (when s is Ok) to
+// the end of the active order. Answers the exit status: 1 when a note could not be read.
+int writeRecords(OpenTable &t, bool storageOrder, Status s, std::string &record, RecordProps &props,
+                 std::ostream &out, std::ostream &err)
 {
-    const std::filesystem::path p(path);
-    return FileLookup::find(p.parent_path().string(), p.filename().string());
+    const std::vector<FieldDesc> fields = t.cursor->fieldDescs();
+    out << "RECNO";
+    for (const FieldDesc &f : fields)
+        out << ',' << CsvWriter::quoted(t.utf8(f.name));
+    out << '\n';
+    NoteFailures failures{err};
+    CsvWriter csv(*t.view, out);
+    std::string note;
+    // In storage order the notes come (mostly) in the memo file's order: read ahead.
+    // In a tag's order each is read when it is needed.
+    if (storageOrder)
+        t.cursor->readNotesAhead();
+    // A failed write stops the walk: the caller reports it.
+    for (; s == status::Ok && out; s = t.cursor->getNext(record, props)) {
+        csv.number(props.physicalNumber);
+        failures.recno = props.physicalNumber;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            csv.put(',');
+            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, failures);
+        }
+        csv.endRecord();
+    }
+    return failures.any ? 1 : 0;
 }
 
-// The search box lowers "A" to "Z" only; every other character stays as typed.
-std::string lowerAscii(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-// Finds the record that the window's name search finds for typed: the first one
-// whose key is equal to or greater than the lowered text in the active order, or,
-// when the text lies beyond every key, the last one. Leaves it in record.
-Status seekNearest(OpenTable &t, const std::string &typed, std::string &record, RecordProps &props)
+// Puts the cursor on the record that the window's name search finds for typed in the
+// active order, and leaves it in record. Typed text is UTF-8; it reaches the table's
+// code page straight, or with --ansi through Windows-1252 as in the window.
+Status seek(OpenTable &t, const TableDump::Options &options, std::string &record,
+            RecordProps &props, std::ostream &err)
 {
     IndexFacts facts;
-    if (const Status s = t.cursor->indexFacts(facts); s != status::Ok)
+    if (const Status s = t.cursor->indexFacts(facts); s != status::Ok) {
+        err << "tabledump: " << t.failure(s) << '\n';
         return s;
-    if (facts.keyFields.empty())
-        return status::InvalidParameter; // only an order on one field takes a typed text
-    const std::string value =
-        CodePage::of(t.codePage).fromAnsi(CodePage::utf8ToAnsi(lowerAscii(typed)));
-    std::string lookup;
-    std::string key;
-    if (Status s = t.cursor->blankRecord(lookup); s != status::Ok)
-        return s;
-    if (Status s = t.cursor->putField(facts.keyFields.front(), lookup, value); s != status::Ok)
-        return s;
-    if (Status s = t.cursor->extractKey(lookup, key); s != status::Ok)
-        return s;
-    if (Status s = t.cursor->setToKey(SearchCondition::GreaterOrEqual, true, 0, 0, key);
-        s != status::Ok)
-        return s;
-    const Status s = t.cursor->getNext(record, props);
-    return s == status::NoNextRecord ? t.cursor->getPrior(record, props) : s;
+    }
+    if (facts.keyFields.empty()) {
+        err << "tabledump: --seek sucht nur in der Reihenfolge eines Index-Tags über ein Feld; "
+            << options.order << " ordnet nach einem Ausdruck.\n";
+        return status::InvalidParameter;
+    }
+    const auto how = options.ansi ? KeySearch::Typed::ThroughAnsi : KeySearch::Typed::Utf8;
+    const Status s = KeySearch::nearest(*t.cursor, KeySearch::lowerAsciiLetters(*options.seek),
+                                        t.view->page(), how, record, props);
+    if (s != status::Ok && s != status::NoNextRecord && s != status::NoPriorRecord)
+        err << "tabledump: " << t.failure(s) << '\n';
+    return s;
+}
+
+std::string originText(const OpenTable &t, const std::string &tablePath, unsigned driver)
+{
+    switch (t.origin) {
+    case CodePageOrigin::User:
+        return "vom Benutzer: --codepage";
+    case CodePageOrigin::CpgFile: {
+        const std::filesystem::path table(tablePath);
+        const auto cpg =
+            FileLookup::find(table.parent_path().string(),
+                             FileLookup::withExtension(table.filename().string(), ".CPG"));
+        return cpg ? "aus der .cpg-Datei " + std::filesystem::path(*cpg).filename().string()
+                   : "aus einer .cpg-Datei";
+    }
+    case CodePageOrigin::Guess:
+        return "geraten, die Sprachkennung " + hex2(driver) + " nennt keine";
+    case CodePageOrigin::LanguageDriver:
+        break;
+    }
+    return "Sprachkennung " + hex2(driver);
 }
 
 void printFields(const OpenTable &t, std::ostream &out)
@@ -341,8 +200,8 @@ void printTags(const OpenTable &t, std::ostream &out)
 {
     out << "Indizes:\n";
     for (const IndexDesc &d : t.cursor->indexDescs())
-        out << "  " << d.tagName << " (" << d.indexFile << ") " << d.keyType << ' ' << d.keySize
-            << ": " << t.utf8(d.expression) << (d.descending ? " absteigend" : "")
+        out << "  " << t.utf8(d.tagName) << " (" << d.indexFile << ") " << d.keyType << ' '
+            << d.keySize << ": " << t.utf8(d.expression) << (d.descending ? " absteigend" : "")
             << (d.unique ? " eindeutig" : "") << '\n';
 }
 
@@ -351,7 +210,7 @@ void printTags(const OpenTable &t, std::ostream &out)
 int TableDump::info(const Options &options, std::ostream &out, std::ostream &err)
 {
     OpenTable t;
-    if (!t.open(options.table, err))
+    if (!t.open(options, err))
         return 1;
     // The header facts come from the file the engine has just opened.
     const auto path = tableFile(options.table);
@@ -367,7 +226,8 @@ int TableDump::info(const Options &options, std::ostream &out, std::ostream &err
     out << "Datei: " << std::filesystem::path(*path).filename().string() << '\n'
         << "Version: " << hex2(layout.version) << " (" << DbfFile::versionName(layout.version)
         << ")\n"
-        << "Codepage: " << t.codePage << " (Sprachkennung " << hex2(layout.languageDriver) << ")\n"
+        << "Codepage: " << t.codePage << " (" << originText(t, *path, layout.languageDriver)
+        << ")\n"
         << "Datensätze: " << count << " (gespeichert " << layout.recordCount << ")\n"
         << "Satzlänge: " << layout.recordLength << '\n';
     printFields(t, out);
@@ -378,7 +238,7 @@ int TableDump::info(const Options &options, std::ostream &out, std::ostream &err
 int TableDump::records(const Options &options, std::ostream &out, std::ostream &err)
 {
     OpenTable t;
-    if (!t.open(options.table, err))
+    if (!t.open(options, err))
         return 1;
     if (!options.order.empty()) {
         if (const Status s = t.cursor->switchToIndex("", options.order, false); s != status::Ok) {
@@ -386,40 +246,16 @@ int TableDump::records(const Options &options, std::ostream &out, std::ostream &
             return 1;
         }
     }
-    const std::vector<FieldDesc> fields = t.cursor->fieldDescs();
     std::string record;
     RecordProps props;
     Status s = status::Ok;
     if (options.seek.has_value()) {
-        s = seekNearest(t, *options.seek, record, props);
-        if (s != status::Ok && s != status::NoNextRecord && s != status::NoPriorRecord) {
-            err << "tabledump: " << t.failure(s) << '\n';
+        s = seek(t, options, record, props, err);
+        if (s != status::Ok && s != status::NoNextRecord && s != status::NoPriorRecord)
             return 1;
-        }
     } else {
         t.cursor->setToBegin();
         s = t.cursor->getNext(record, props);
     }
-    out << "RECNO";
-    for (const FieldDesc &f : fields)
-        out << ',' << csvQuoted(t.utf8(f.name));
-    out << '\n';
-    NoteFailures failures{err};
-    CsvWriter csv(t, out);
-    std::string note;
-    // In storage order the notes come (mostly) in the memo file's order: read ahead.
-    // In a tag's order each is read when it is needed.
-    if (options.order.empty())
-        t.cursor->readNotesAhead();
-    // A failed write stops the walk: the caller reports it.
-    for (; s == status::Ok && out; s = t.cursor->getNext(record, props)) {
-        csv.number(props.physicalNumber);
-        failures.recno = props.physicalNumber;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            csv.put(',');
-            writeField(t, csv, static_cast<int>(i) + 1, fields[i], record, note, failures);
-        }
-        csv.endRecord();
-    }
-    return failures.any ? 1 : 0;
+    return writeRecords(t, options.order.empty(), s, record, props, out, err);
 }

@@ -1,7 +1,8 @@
 // What tabledump prints: a table's header facts, fields and index tags (info), or
 // its records as CSV in UTF-8 (a header row "RECNO,<field names>", the record
 // number first, notes as full text), in the natural order or a tag's order,
-// optionally from the record that a name search finds.
+// optionally from the record that a name search finds. Texts are the characters
+// stored, in the table's code page or one the user names, or the window's view of them.
 #pragma once
 
 #include <optional>
@@ -18,6 +19,11 @@ public:
         // Typed text of a name search: the walk starts at the record the window's
         // search finds for it (in the active order, KLEINGEM unless --order says).
         std::optional<std::string> seek;
+        // A code page the engine converts, read instead of the table's (0: the table's).
+        int codePage = 0;
+        // Texts as the window shows them (Windows-1252, '?' for what it lacks), and the
+        // typed text of seek taken through Windows-1252 as the window takes it.
+        bool ansi = false;
     };
 
     // Both answer the process exit code; failures go to err with the engine's texts.

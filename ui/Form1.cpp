@@ -73,16 +73,6 @@ int clientWidth(QAbstractScrollArea *area)
     return area->viewport()->width();
 }
 
-// Only "A".."Z" are lowered; umlauts and every other character stay as typed.
-QString lowerAsciiLetters(QString text)
-{
-    for (QChar &c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    }
-    return text;
-}
-
 bool isEnterKey(int key)
 {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -414,7 +404,8 @@ void Form1::Edit1KeyDown(int key)
         m_table->setIndexName(NameOrder);
         markColumn(ColGemeinde);
         m_table->enterKeyMode();
-        m_table->fieldNamed(NameOrder)->setAsString(lowerAsciiLetters(m_ui->Edit1->text()));
+        m_table->fieldNamed(NameOrder)->setAsString(
+            TableCursor::nameSearchText(m_ui->Edit1->text()));
         m_table->searchNearest();
         // The found record's place in the name order is what the thumb stands for.
         m_rowPosition = std::max(0, m_table->placeInOrder());

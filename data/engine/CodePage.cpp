@@ -378,6 +378,21 @@ std::string CodePage::fromAnsi(std::string_view ansi) const
     return fromUtf8(ansiToUtf8(ansi));
 }
 
+std::size_t CodePage::fittingLength(std::string_view stored, std::size_t maxBytes) const
+{
+    if (stored.size() <= maxBytes || m_kind == Kind::SingleByte)
+        return std::min(stored.size(), maxBytes);
+    // Every character that begins before maxBytes ends within 3 bytes after it.
+    std::size_t fitting = 0;
+    bool full = false;
+    forEachCharacter(stored.substr(0, maxBytes + 3), [&](char32_t, std::size_t length) {
+        full = full || fitting + length > maxBytes;
+        if (!full)
+            fitting += length;
+    });
+    return fitting;
+}
+
 char CodePage::byteOf(char32_t c) const
 {
     if (c < 0x80 && m_single[c] == c)

@@ -65,6 +65,9 @@ public:
     // page, '?' for each character it lacks: a search key.
     std::string fromUtf8(std::string_view utf8) const;
     std::string fromAnsi(std::string_view ansi) const;
+    // The length of the longest start of stored of at most maxBytes bytes that cuts no
+    // character in two: where a value for a field of that width ends.
+    std::size_t fittingLength(std::string_view stored, std::size_t maxBytes) const;
 
     // Windows-1252 to UTF-8 and back ('?' for what 1252 lacks and for malformed UTF-8).
     static std::string ansiToUtf8(std::string_view ansi);

@@ -27,15 +27,6 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, end - first);
 }
 
-// Text values lose their trailing blanks (and the NULs some writers pad with).
-std::string_view withoutTrailingBlanks(std::string_view text)
-{
-    std::size_t end = text.size();
-    while (end > 0 && isPad(text[end - 1]))
-        --end;
-    return text.substr(0, end);
-}
-
 // A number as dBASE stores it: optional sign, digits, optional point (some
 // writers use a comma). Anything else, such as the asterisks of an overflow or
 // the "nan" and "inf" that from_chars would accept, gives no value.
@@ -106,7 +97,7 @@ FieldValue FieldDecoder::decode(const FieldDesc &field, const char *data)
     const std::string_view text = trimmed(raw);
     switch (field.type) {
     case FieldType::Text:
-        value.text = std::string(withoutTrailingBlanks(raw));
+        value.text = std::string(storedText(field, data));
         value.blank = value.text.empty();
         break;
     case FieldType::SmallInt:

@@ -3,6 +3,7 @@
 // records as loaded, and give each record the note it had at the open, or fail with
 // an engine error that names the memo file: never another note.
 #include "DbaseEngine.h"
+#include "ErrorMessage.h"
 #include "TableWriter.h"
 
 #include <QDir>
@@ -138,7 +139,8 @@ private slots:
 
 private:
     QStringList walkEveryOrder(EngineCursor &cursor, Notes notes);
-    QString errorLines() const;
+    // The failure's message as the window and tabledump show it, one line per line.
+    QString errorLines(Status code) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Engine> m_engine;
@@ -155,14 +157,9 @@ void tst_ChangingFiles::init()
              status::Ok);
 }
 
-QString tst_ChangingFiles::errorLines() const
+QString tst_ChangingFiles::errorLines(Status code) const
 {
-    QStringList lines;
-    int native = 0;
-    std::string text;
-    for (int n = 1; m_engine->errorEntry(n, native, text) != status::NoEntry; ++n)
-        lines << QString::fromStdString(text);
-    return lines.join('\n');
+    return QString::fromStdString(ErrorMessage(*m_engine, code).text("\n"));
 }
 
 // Walks the natural order and every tag forward and back; checks every record's
@@ -174,8 +171,8 @@ QStringList tst_ChangingFiles::walkEveryOrder(EngineCursor &cursor, Notes notes)
     for (const IndexDesc &index : cursor.indexDescs())
         tags.push_back(index.tagName);
     for (const std::string &tag : tags) {
-        if (cursor.switchToIndex("", tag, false) != status::Ok)
-            return {"switch to " + QString::fromStdString(tag) + " failed: " + errorLines()};
+        if (const Status s = cursor.switchToIndex("", tag, false); s != status::Ok)
+            return {"switch to " + QString::fromStdString(tag) + " failed: " + errorLines(s)};
         QStringList names;
         std::string record;
         RecordProps props;
@@ -189,7 +186,8 @@ QStringList tst_ChangingFiles::walkEveryOrder(EngineCursor &cursor, Notes notes)
             if (notes == Notes::AsLoaded && (s != status::Ok || note != expected))
                 names << "note differs";
             if (notes == Notes::Unreadable && !expected.empty() &&
-                (s != status::FileChanged || !note.empty() || !errorLines().contains("CD_GIS.DBT")))
+                (s != status::FileChanged || !note.empty() ||
+                 !errorLines(s).contains("CD_GIS.DBT")))
                 names << "note read without error";
         }
         names << "|";

@@ -3,6 +3,7 @@
 // naming the file, or bounded by what the file really holds.
 #include "DbaseEngine.h"
 #include "DbfFixture.h"
+#include "ErrorMessage.h"
 #include "MdxIndex.h"
 #include "MemoFile.h"
 #include "TableWriter.h"
@@ -75,7 +76,8 @@ private slots:
 
 private:
     Status open(std::unique_ptr<EngineCursor> &cursor);
-    QString errorLines() const;
+    // The failure's message as the window and tabledump show it, one line per line.
+    QString errorLines(Status code) const;
     QString writeIndexedTable();
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -94,14 +96,9 @@ Status tst_ResourceBounds::open(std::unique_ptr<EngineCursor> &cursor)
     return m_engine->openTable(m_dir->path().toStdString(), "CD_GIS.DBF", "DBASE", cursor);
 }
 
-QString tst_ResourceBounds::errorLines() const
+QString tst_ResourceBounds::errorLines(Status code) const
 {
-    QStringList lines;
-    int native = 0;
-    std::string text;
-    for (int n = 1; m_engine->errorEntry(n, native, text) != status::NoEntry; ++n)
-        lines << QString::fromStdString(text);
-    return lines.join('\n');
+    return QString::fromStdString(ErrorMessage(*m_engine, code).text("\n"));
 }
 
 QString tst_ResourceBounds::writeIndexedTable()
@@ -156,8 +153,8 @@ void tst_ResourceBounds::tableHeaders()
         QCOMPARE(count, 2);
         return;
     }
-    const QString lines = errorLines();
-    QVERIFY2(lines.startsWith("Datei: ") && lines.contains("CD_GIS.DBF"), qPrintable(lines));
+    const QString lines = errorLines(code);
+    QVERIFY2(lines.contains("\nDatei: ") && lines.contains("CD_GIS.DBF"), qPrintable(lines));
     QVERIFY2(lines.contains(problem), qPrintable(lines));
 }
 
@@ -230,8 +227,10 @@ void tst_ResourceBounds::indexPageNumbers()
     file.close();
     std::unique_ptr<EngineCursor> cursor;
     QCOMPARE(open(cursor), status::IndexDamaged);
-    const QString lines = errorLines();
-    QVERIFY2(lines.startsWith("Datei: ") && lines.contains("CD_GIS.MDX"), qPrintable(lines));
+    const QString lines = errorLines(status::IndexDamaged);
+    QVERIFY2(lines.startsWith("Die Indexdatei ist beschädigt.\nDatei: ") &&
+                 lines.contains("CD_GIS.MDX"),
+             qPrintable(lines));
     QVERIFY2(lines.contains(problem), qPrintable(lines));
 }
 

@@ -83,6 +83,40 @@ QMap<QString, QByteArray> contents(const QString &dir)
     return files;
 }
 
+// A table whose texts mean other words in other code pages: written through
+// Windows-1252, "Ìîñêâà" is "Москва" in 1251 and "±±¾©" is "北京" in 936 (two
+// characters of two bytes). Record 1's note holds a TAB and byte 0x81, which 1252
+// leaves undefined. driver (if not -1) replaces the language byte; cpg, if any, is
+// written to Small.cpg beside the table.
+bool writeCodePageTable(const QTemporaryDir &dir, int driver, const QByteArray &cpg)
+{
+    const QByteArray csv = "GEMEINDE,GEMNR,BEZIRK,BL,BREITE,LÄNGE,MITTEL,MIN,MAX,JAHRESMITT,"
+                           "POTENTIAL,KLASSE,KLEINGEM,TEXT\n"
+                           "Ìîñêâà,1,B,W,1,1,1,1,1,1,1,1,ìîñêâà,Tab\tund Steuer|zeichen\n"
+                           "±±¾©,2,B,W,1,1,1,1,1,1,1,1,±±¾©,\n"
+                           "Wien,3,B,W,1,1,1,1,1,1,1,1,wien,\n";
+    QFile in(dir.filePath("in.csv"));
+    if (!in.open(QIODevice::WriteOnly) || in.write(csv) != csv.size())
+        return false;
+    in.close();
+    if (run(tool("tablewriter"), {dir.filePath("in.csv"), dir.filePath("SMALL.DBF")}).isNull())
+        return false;
+    QFile dbt(dir.filePath("SMALL.DBT"));
+    if (!dbt.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray notes = dbt.readAll().replace("Steuer|zeichen", "Steuer\x81zeichen");
+    if (!dbt.seek(0) || dbt.write(notes) != notes.size())
+        return false;
+    dbt.close();
+    QFile dbf(dir.filePath("SMALL.DBF"));
+    if (driver >= 0 &&
+        (!dbf.open(QIODevice::ReadWrite) || !dbf.seek(29) || !dbf.putChar(char(driver))))
+        return false;
+    dbf.close();
+    QFile file(dir.filePath("Small.cpg"));
+    return cpg.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(cpg) == cpg.size());
+}
+
 } // namespace
 
 class tst_TableDump : public QObject
@@ -92,6 +126,10 @@ class tst_TableDump : public QObject
 private slots:
     void dumpMatchesExpectedText_data();
     void dumpMatchesExpectedText();
+    void textsInTheirCodePage_data();
+    void textsInTheirCodePage();
+    void infoNamesTheCodePage_data();
+    void infoNamesTheCodePage();
     void damagedTableIsReported();
     void damagedNotesAreReported_data();
     void damagedNotesAreReported();
@@ -146,6 +184,102 @@ void tst_TableDump::dumpMatchesExpectedText()
     const QByteArray want = readAll(sourceFile(expected));
     QVERIFY(!want.isEmpty());
     QCOMPARE(QString::fromUtf8(out), QString::fromUtf8(want));
+}
+
+void tst_TableDump::textsInTheirCodePage_data()
+{
+    QTest::addColumn<int>("driver");
+    QTest::addColumn<QStringList>("dumpArgs");
+    QTest::addColumn<QString>("fieldName"); // the header's sixth field name
+    QTest::addColumn<QStringList>("names"); // GEMEINDE of each record, in the output's order
+    QTest::addColumn<QString>("note");      // of the first record dumped
+    const QString note = "Tab\tund Steuer%1zeichen";
+    const QStringList ansiNames{"Ìîñêâà", "±±¾©", "Wien"};
+    QTest::newRow("1252: the characters stored, an undefined byte as its C1 value")
+        << -1 << QStringList{} << "LÄNGE" << ansiNames << note.arg(QChar(0x81));
+    QTest::newRow("1251 by the language byte")
+        << 0xC9 << QStringList{} << "LДNGE" << QStringList{"Москва", "±±ѕ©", "Wien"}
+        << note.arg("Ѓ");
+    QTest::newRow("1251 as the window shows it")
+        << 0xC9 << QStringList{"--ansi"} << "L?NGE" << QStringList{"??????", "±±?©", "Wien"}
+        << note.arg("?");
+    QTest::newRow("936: a character of two bytes is one character")
+        << 0x7A << QStringList{} << "L腘GE" << QStringList{"填耜忄", "北京", "Wien"}
+        << "Tab\tund Steuer亃eichen";
+    QTest::newRow("936 as the window shows it: one ? per character")
+        << 0x7A << QStringList{"--ansi"} << "L?GE" << QStringList{"???", "??", "Wien"}
+        << "Tab\tund Steuer?eichen";
+    QTest::newRow("--codepage over the language byte, also for --seek")
+        << -1 << QStringList{"--codepage", "1251", "--seek", "москва"} << "LДNGE"
+        << QStringList{"Москва"} << note.arg("Ѓ");
+    // Name order: wien, then ±±¾© (0xB1 …), then ìîñêâà (0xEC …).
+    QTest::newRow("--seek in UTF-8 into the table's code page")
+        << 0x7A << QStringList{"--seek", "北京"} << "L腘GE" << QStringList{"北京", "填耜忄"}
+        << QString();
+    QTest::newRow("--seek through Windows-1252 as the window takes it")
+        << 0xC9 << QStringList{"--ansi", "--seek", "москва"} << "L?NGE"
+        << QStringList{"Wien", "±±?©", "??????"} << QString();
+}
+
+// Field names, texts and notes are UTF-8 of exactly the characters stored, control
+// characters too; --ansi shows the window's view, --codepage reads another page.
+void tst_TableDump::textsInTheirCodePage()
+{
+    QFETCH(int, driver);
+    QFETCH(QStringList, dumpArgs);
+    QTemporaryDir dir;
+    QVERIFY(writeCodePageTable(dir, driver, {}));
+    const QByteArray out = run(tool("tabledump"), dumpArgs << dir.filePath("SMALL.DBF"));
+    QVERIFY(!out.isNull());
+    QStringList lines = QString::fromUtf8(out).split(u'\n');
+    QCOMPARE(lines.takeLast(), QString()); // after the last line break
+    QTEST(lines.takeFirst().split(u',').value(6), "fieldName");
+    QStringList names;
+    for (const QString &line : lines)
+        names << line.split(u',').value(1);
+    QTEST(names, "names");
+    QFETCH(QString, note);
+    if (!note.isEmpty())
+        QCOMPARE(lines.first().split(u',').last(), note);
+}
+
+void tst_TableDump::infoNamesTheCodePage_data()
+{
+    QTest::addColumn<int>("driver");
+    QTest::addColumn<QByteArray>("cpg");
+    QTest::addColumn<QStringList>("dumpArgs");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("line"); // the output's third line, or standard error's first
+    QTest::newRow(".cpg file, named as the directory holds it")
+        << -1 << QByteArray("ANSI 1251\r\n") << QStringList{} << 0
+        << "Codepage: 1251 (aus der .cpg-Datei Small.cpg)";
+    // ±±¾© weighs for 437, where its bytes are line-drawing characters side by side.
+    QTest::newRow("guess") << 0x00 << QByteArray() << QStringList{} << 0
+                           << "Codepage: 437 (geraten, die Sprachkennung 0x00 nennt keine)";
+    QTest::newRow("the user's over a .cpg file")
+        << -1 << QByteArray("1251") << QStringList{"--codepage", "65001"} << 0
+        << "Codepage: 65001 (vom Benutzer: --codepage)";
+    QTest::newRow("no code page the engine converts")
+        << -1 << QByteArray() << QStringList{"--codepage", "1234"} << 2
+        << "tabledump: --codepage 1234: keine Codepage, die tabledump umsetzen kann (eine Nummer "
+           "wie 1252, 1251, 936 oder 65001 für UTF-8).";
+}
+
+void tst_TableDump::infoNamesTheCodePage()
+{
+    QFETCH(int, driver);
+    QFETCH(QByteArray, cpg);
+    QFETCH(QStringList, dumpArgs);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    QVERIFY(writeCodePageTable(dir, driver, cpg));
+    int code = -1;
+    QByteArray err;
+    const QByteArray out =
+        run(tool("tabledump"), dumpArgs << "--info" << dir.filePath("SMALL.DBF"), &code, &err);
+    QCOMPARE(code, exitCode);
+    const QString text = QString::fromUtf8(exitCode == 0 ? out : "\n\n" + err);
+    QTEST(text.section(u'\n', 2, 2), "line");
 }
 
 void tst_TableDump::damagedTableIsReported()
