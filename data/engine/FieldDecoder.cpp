@@ -16,17 +16,6 @@ bool isPad(char c)
     return c == ' ' || c == '\0';
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    std::size_t first = 0;
-    std::size_t end = text.size();
-    while (first < end && isPad(text[first]))
-        ++first;
-    while (end > first && isPad(text[end - 1]))
-        --end;
-    return text.substr(first, end - first);
-}
-
 // A number as dBASE stores it: optional sign, digits, optional point (some
 // writers use a comma). Anything else, such as the asterisks of an overflow or
 // the "nan" and "inf" that from_chars would accept, gives no value.
@@ -87,6 +76,17 @@ bool allBlank(std::string_view raw)
 }
 
 } // namespace
+
+std::string_view FieldDecoder::trimmed(std::string_view text)
+{
+    std::size_t first = 0;
+    std::size_t end = text.size();
+    while (first < end && isPad(text[first]))
+        ++first;
+    while (end > first && isPad(text[end - 1]))
+        --end;
+    return text.substr(first, end - first);
+}
 
 FieldValue FieldDecoder::decode(const FieldDesc &field, const char *data)
 {

@@ -37,6 +37,8 @@ public:
             --length;
         return {start, length};
     }
+    // text without its leading and trailing blanks and NULs.
+    static std::string_view trimmed(std::string_view text);
     // Writes value into field's place in data: texts left-aligned, numbers
     // right-aligned, blank-padded, cut to the field's width.
     static void encode(const FieldDesc &field, std::string_view value, char *data);

@@ -1,5 +1,7 @@
 #include "MemoFile.h"
 
+#include "FieldDecoder.h"
+
 #include <algorithm>
 #include <ctime>
 
@@ -145,18 +147,11 @@ std::optional<std::uint32_t> MemoFile::blockOf(std::string_view field, bool bina
 {
     if (binary)
         return field.size() == 4 ? le32(field, 0) : 0u;
-    const auto filler = [](char c) { return c == ' ' || c == '\0'; };
-    std::size_t from = 0;
-    std::size_t to = field.size();
-    while (from < to && filler(field[from]))
-        ++from;
-    while (to > from && filler(field[to - 1]))
-        --to;
     std::uint64_t block = 0;
-    for (std::size_t i = from; i < to; ++i) {
-        if (field[i] < '0' || field[i] > '9')
+    for (const char c : FieldDecoder::trimmed(field)) {
+        if (c < '0' || c > '9')
             return std::nullopt;
-        block = block * 10 + static_cast<unsigned>(field[i] - '0');
+        block = block * 10 + static_cast<unsigned>(c - '0');
         if (block > 0xFFFFFFFFu)
             return std::nullopt;
     }

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -55,6 +56,17 @@ std::vector<std::string> rowOf(const Town &t, int i)
             t.klasse,
             lower.toStdString(),
             t.note};
+}
+
+// T.DBF in directory, open in its natural order.
+std::unique_ptr<TableCursor> openInNaturalOrder(dbase::Engine &engine, const QString &directory)
+{
+    auto t = std::make_unique<TableCursor>(engine);
+    t->setTableName(QStringLiteral("T.DBF"));
+    t->setDirectory(directory);
+    t->setIndexName(QString());
+    t->setActive(true);
+    return t;
 }
 
 } // namespace
@@ -259,11 +271,8 @@ void tst_TableCursorOnDbase::displayTextsOfEveryType()
                                                                   {"ART", 'V', 4}},
                                                                  {first, second}, 0x30, 0x03)));
     auto engine = dbase::createDbaseEngine();
-    TableCursor t(*engine);
-    t.setTableName(QStringLiteral("T.DBF"));
-    t.setDirectory(dir.path());
-    t.setIndexName(QString());
-    t.setActive(true);
+    const auto table = openInNaturalOrder(*engine, dir.path());
+    TableCursor &t = *table;
     auto texts = [&t] {
         QStringList out;
         for (const Field *f : t.fields())
@@ -308,11 +317,8 @@ void tst_TableCursorOnDbase::displayTextsThroughWindows1252()
     if (!cpg.isEmpty())
         QVERIFY(fixture::write(dir.filePath("T.CPG"), cpg));
     auto engine = dbase::createDbaseEngine();
-    TableCursor t(*engine);
-    t.setTableName(QStringLiteral("T.DBF"));
-    t.setDirectory(dir.path());
-    t.setIndexName(QString());
-    t.setActive(true);
+    const auto table = openInNaturalOrder(*engine, dir.path());
+    TableCursor &t = *table;
     QTEST(t.fields().at(0)->displayText(), "shown");
 }
 
