@@ -262,11 +262,12 @@ bool prepareTags(const dbase::RecordSource &source, const dbase::Collation &coll
         tag.descending = wanted.descending;
         const char *part = "";
         try {
-            tag.expression = KeyExpression::parse(wanted.expression, source.fields(), collation);
+            tag.expression = KeyExpression::parse(wanted.expression, source.fields(), collation,
+                                                  source.codePage());
             part = "FOR-Bedingung: ";
             if (!wanted.forExpression.empty())
-                tag.condition =
-                    KeyExpression::parseCondition(wanted.forExpression, source.fields(), collation);
+                tag.condition = KeyExpression::parseCondition(wanted.forExpression, source.fields(),
+                                                              collation, source.codePage());
         } catch (const dbase::KeyExpressionError &e) {
             error = "Tag " + wanted.name + ": " + part + e.what();
             return false;

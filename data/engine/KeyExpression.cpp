@@ -33,11 +33,12 @@ KeyExpression::~KeyExpression() = default;
 
 std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &text,
                                                           const std::vector<FieldDesc> &fields,
-                                                          const Collation &collation)
+                                                          const Collation &collation, int codePage)
 {
     if (text.size() > MaxExpressionLength)
         throw KeyExpressionError("Der Indexausdruck ist länger als 220 Zeichen.");
-    KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields, collation).parse();
+    KeyExpressionParser::Result parsed =
+        KeyExpressionParser(text, fields, collation, codePage).parse();
     // A logical key (a logical field as the whole key) is the one byte stored.
     if (parsed.root->kind() == keynode::Kind::Logical)
         parsed.root = keynode::logicalText(std::move(parsed.root));
@@ -57,11 +58,12 @@ std::shared_ptr<const KeyExpression> KeyExpression::parse(const std::string &tex
 
 std::shared_ptr<const KeyExpression>
 KeyExpression::parseCondition(const std::string &text, const std::vector<FieldDesc> &fields,
-                              const Collation &collation)
+                              const Collation &collation, int codePage)
 {
     if (text.size() > MaxExpressionLength)
         throw KeyExpressionError("Die FOR-Bedingung ist länger als 220 Zeichen.");
-    KeyExpressionParser::Result parsed = KeyExpressionParser(text, fields, collation).parse();
+    KeyExpressionParser::Result parsed =
+        KeyExpressionParser(text, fields, collation, codePage).parse();
     if (parsed.root->kind() != keynode::Kind::Logical || parsed.descending)
         throw KeyExpressionError("Die FOR-Bedingung ergibt keinen Wahrheitswert.");
     auto impl = std::make_unique<Impl>();

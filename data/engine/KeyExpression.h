@@ -7,6 +7,7 @@
 // collation. The same language gives the FOR conditions of tags.
 #pragma once
 
+#include "CodePage.h"
 #include "Collation.h"
 #include "EngineTypes.h"
 
@@ -37,14 +38,17 @@ class KeyExpression
 public:
     ~KeyExpression();
     // Throws KeyExpressionError for anything it cannot evaluate. Text keys and text
-    // comparisons follow the collation.
+    // comparisons follow the collation. Field names are found regardless of letter
+    // case by AnsiCase's rule, read in codePage (the table's, in which both the field
+    // names and the expression are stored).
     static std::shared_ptr<const KeyExpression> parse(const std::string &text,
                                                       const std::vector<FieldDesc> &fields,
-                                                      const Collation &collation = Collation());
+                                                      const Collation &collation = Collation(),
+                                                      int codePage = CodePage::Ansi);
     // A FOR condition: an expression whose value is logical (isTrue() evaluates it).
     static std::shared_ptr<const KeyExpression>
     parseCondition(const std::string &text, const std::vector<FieldDesc> &fields,
-                   const Collation &collation = Collation());
+                   const Collation &collation = Collation(), int codePage = CodePage::Ansi);
 
     const std::string &text() const;
     bool isNumeric() const;       // key type 'N' rather than 'C'

@@ -1,5 +1,6 @@
 #include "KeyExpressionParser.h"
 
+#include "AnsiCase.h"
 #include "KeyExpression.h"
 
 #include <algorithm>
@@ -58,8 +59,8 @@ const char *kindName(Kind kind)
 
 KeyExpressionParser::KeyExpressionParser(const std::string &text,
                                          const std::vector<FieldDesc> &fields,
-                                         const Collation &collation)
-    : m_text(text), m_fields(fields), m_collation(collation)
+                                         const Collation &collation, int codePage)
+    : m_text(text), m_fields(fields), m_collation(collation), m_codePage(codePage)
 {
 }
 
@@ -71,7 +72,7 @@ KeyExpressionParser::Result KeyExpressionParser::parse()
     Result result;
     if (m_tokens.size() == 2 && current().type == TokenType::Name)
         for (std::size_t i = 0; i < m_fields.size(); ++i)
-            if (upper(m_fields[i].name) == upper(current().text))
+            if (AnsiCase::equalInCodePage(m_codePage, m_fields[i].name, current().text))
                 result.plainFieldNumber = int(i) + 1;
     if (current().type == TokenType::Name && upper(current().text) == "DESCEND" &&
         following().type == TokenType::Open) {
@@ -387,7 +388,7 @@ NodePtr KeyExpressionParser::primary()
 NodePtr KeyExpressionParser::field(const Token &name)
 {
     for (const FieldDesc &f : m_fields) {
-        if (upper(f.name) != upper(name.text))
+        if (!AnsiCase::equalInCodePage(m_codePage, f.name, name.text))
             continue;
         // A field of width 0 is an empty text or number; a logical needs its byte.
         if (f.offset < 1 || f.width < 0 || (f.width == 0 && f.type == FieldType::Logical))

@@ -32,8 +32,9 @@ public:
         bool descending = false;  // the whole key is enclosed in DESCEND()
     };
 
+    // Field names and text are in codePage.
     KeyExpressionParser(const std::string &text, const std::vector<FieldDesc> &fields,
-                        const Collation &collation);
+                        const Collation &collation, int codePage);
     Result parse();
 
 private:
@@ -97,6 +98,7 @@ private:
     const std::string &m_text;
     const std::vector<FieldDesc> &m_fields;
     Collation m_collation;
+    int m_codePage;
     std::vector<Token> m_tokens;
     std::size_t m_next = 0;
 };

@@ -197,11 +197,12 @@ Status TagCatalog::buildOrder(const MdxTag &tag, const std::atomic<bool> *stop,
         options.stop = stop;
         if (!trimmed(tag.forExpression).empty()) {
             part = "FOR-Bedingung: ";
-            options.condition =
-                KeyExpression::parseCondition(tag.forExpression, m_source.fields(), m_collation);
+            options.condition = KeyExpression::parseCondition(tag.forExpression, m_source.fields(),
+                                                              m_collation, m_source.codePage());
             part = "";
         }
-        auto expression = KeyExpression::parse(tag.expression, m_source.fields(), m_collation);
+        auto expression = KeyExpression::parse(tag.expression, m_source.fields(), m_collation,
+                                               m_source.codePage());
         order = SortOrder::build(m_source, std::move(expression), options);
     } catch (const KeyExpressionError &e) {
         problem = "Index " + tag.name + ": " + part + e.what();
