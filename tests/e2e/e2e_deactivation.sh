@@ -5,7 +5,7 @@
 start_xvfb
 start_viewer table
 win=$(wait_window "$MAIN_CAPTION") || fail "no main window"
-xdotool windowfocus --sync "$win"
+focus_window "$win"
 # "Suchen" lies at 124..199 x 122..141 of the client area: the panel opens inside.
 xdotool mousemove --window "$win" 160 131 click 1
 # The panel's teal background shows right of its label once it is open.

@@ -6,7 +6,7 @@ start_xvfb
 start_viewer none
 box=$(wait_window '^Anwendungsfehler$') || fail "no Anwendungsfehler box"
 [ -z "$(xdotool search --name "$MAIN_CAPTION" 2>/dev/null)" ] || fail "main window shown"
-xdotool windowfocus --sync "$box"
+focus_window "$box"
 xdotool key Return
 wait_exit || fail "program still running after the box was answered"
 [ "$APP_CODE" -eq 1 ] || fail "exit code $APP_CODE, expected 1"

@@ -98,7 +98,7 @@ answer_box() {
     box=$(wait_visible "$1") || fail "no error box '$1' ($(cat "$TMP_ROOT/viewer.log"))"
     sleep 0.5
     [ "$(visible "$1")" -eq 1 ] || fail "more than one box"
-    xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
+    focus_window "$box"
     xdotool key Return
     for _ in $(seq 50); do
         [ "$(visible "$1")" -eq 0 ] && return 0
@@ -109,7 +109,7 @@ answer_box() {
 
 # Searches for a name in the window as a user does: "Suchen", the name, Enter.
 search_for() {
-    xdotool windowfocus --sync "$1"
+    focus_window "$1"
     # "Suchen" lies at 124..199 x 122..141 of the client area.
     xdotool mousemove --window "$1" 160 131 click 1
     sleep 0.5

@@ -47,10 +47,6 @@ start_launcher() {
     APP_PID=$!
 }
 
-focus_window() {
-    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
-}
-
 # Types a file name into the launcher's file dialog and accepts it.
 pick_in_dialog() {
     local dialog

@@ -59,7 +59,7 @@ start_viewer_in "$dir" "$user"
 box=$(wait_window '^Anwendungsfehler$') || fail "no Anwendungsfehler box ($(cat "$TMP_ROOT/viewer.log"))"
 [ -z "$(xdotool search --name "$MAIN_CAPTION" 2>/dev/null)" ] || fail "main window shown"
 [ "$(xdotool search --name '^Anwendungsfehler$' 2>/dev/null | wc -l)" -eq 1 ] || fail "more than one box"
-xdotool windowfocus --sync "$box" 2>/dev/null || xdotool windowfocus "$box"
+focus_window "$box"
 xdotool key Return
 wait_exit || fail "program still running after the box was answered"
 [ "$APP_CODE" -eq 1 ] || fail "exit code $APP_CODE, expected 1: $(tail -n 20 "$TMP_ROOT/viewer.log")"

@@ -15,7 +15,7 @@ rm -f "$SHOT_DIR"/*.png "$SHOT_DIR"/*.ppm
 find_window() {
     local geometry
     WIN=$(wait_window "$MAIN_CAPTION") || fail "no main window"
-    xdotool windowfocus --sync "$WIN"
+    focus_window "$WIN"
     sleep 0.5
     geometry=$(xdotool getwindowgeometry "$WIN" | sed -n 's/.*Geometry: //p')
     WIN_W=${geometry%x*}

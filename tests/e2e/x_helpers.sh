@@ -7,11 +7,13 @@ fail() {
 }
 
 # Starts a private Xvfb. The server picks a free display number itself and tells it
-# through -displayfd, so two servers never share a display.
+# through -displayfd, so two servers never share a display. -noreset: the server does
+# not start over each time its last client leaves (every xdotool call is a client, and
+# the launcher hands over to the viewer by exec), so no client comes while it does.
 start_xvfb() {
     local fd_file
     fd_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fd_file" >/dev/null 2>&1 &
     XVFB_PID=$!
     for _ in $(seq 100); do
         if [ -s "$fd_file" ]; then
@@ -39,6 +41,16 @@ wait_window() {
         sleep 0.1
     done
     return 1
+}
+
+# Gives a window the keyboard focus. A window is found by its name before the server
+# has mapped it, and focusing it then fails (BadMatch): tried again for up to 10 s.
+focus_window() {
+    for _ in $(seq 100); do
+        timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "cannot focus window $1"
 }
 
 # Waits up to 20 s for the viewer to end; sets APP_CODE to its exit code.
