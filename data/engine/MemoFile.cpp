@@ -276,32 +276,31 @@ Status MemoFile::checkLength(std::uint32_t block, const NoteSpan &span, std::str
 
 // A dBASE III note runs to the first 0x1A (writers end it with 1A 1A or a single
 // 1A), or to the end of the file. One with no end mark within kMaxNoteLength bytes
-// is damaged: its first part would look like the whole note. The end is found in
-// chunks that grow from 4 KiB to 1 MiB, then the note is read in one piece.
+// is damaged: its first part would look like the whole note. It is read in chunks
+// that grow from 4 KiB to 1 MiB, each up to the end mark.
 Status MemoFile::readToEndMark(std::uint32_t block, std::uint64_t start, std::string &text,
                                std::string &problem) const
 {
-    std::uint64_t length = 0;
     std::uint64_t chunkSize = kFirstChunk;
     std::string chunk;
     for (;; chunkSize = std::min(chunkSize * 2, std::uint64_t(kLargestPiece))) {
-        if (const Status s = fetch(start + length, chunkSize, chunk, problem); s != status::Ok)
+        if (const Status s = fetch(start + text.size(), chunkSize, chunk, problem);
+            s != status::Ok) {
+            text.clear();
             return s;
+        }
         const auto end = chunk.find('\x1A');
-        length += end == std::string::npos ? chunk.size() : end;
-        if (length > kMaxNoteLength)
+        text.append(chunk, 0, end);
+        if (text.size() > kMaxNoteLength) {
+            text.clear();
             return damaged(block,
                            "hat auf den ersten " + std::to_string(kMaxNoteLength) +
                                " Bytes kein Endezeichen (1A)",
                            problem);
+        }
         if (end != std::string::npos || chunk.size() < chunkSize)
-            break;
+            return status::Ok;
     }
-    if (const Status s = fetch(start, length, text, problem); s != status::Ok) {
-        text.clear();
-        return s;
-    }
-    return status::Ok;
 }
 
 void MemoFile::setReadAhead(bool on)
